@@ -1,0 +1,274 @@
+#include "Form1.h"
+
+#include "Form2.h"
+#include "Form3.h"
+#include "Module1.h"
+#include "PictureDialog.h"
+#include "PictureLoader.h"
+#include "SurfaceView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <chrono>
+#include <cmath>
+
+using tivra::kReceiving;
+using tivra::kSource;
+
+namespace {
+
+// Below this the grids of a 10 x 10 board would shrink to nothing.
+constexpr QSize kMinimumClient(320, 240);
+// Keeps every pixel position of the board inside 16 bits.
+constexpr QSize kMaximumClient(16000, 16000);
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Have fun!"));
+    client_ = new SurfaceView(surfaces_.window, this);
+    client_->setObjectName(QStringLiteral("Form1Client"));
+    client_->setMinimumSize(kMinimumClient);
+    client_->setMaximumSize(kMaximumClient);
+    client_->setFocusPolicy(Qt::StrongFocus);
+    setCentralWidget(client_);
+    reference_ = new SurfaceView(surfaces_.Picture2, client_);
+    reference_->setObjectName(QStringLiteral("Picture2"));
+    reference_->hide();
+
+    connect(client_, &SurfaceView::keyPressed, this, &Form1::Form_KeyDown);
+    connect(client_, &SurfaceView::mousePressed, this, &Form1::Form_MouseDown);
+    connect(client_, &SurfaceView::resized, this, &Form1::clientResized);
+
+    rnd_ = [this] {
+        // 24 random bits make a float in [0, 1) exactly.
+        return static_cast<float>(random_() >> 8) * (1.0f / 16777216.0f);
+    };
+    painter_.setMoveSound([this] {
+        if (sound_)
+            sound_->play();
+    });
+
+    createMenus();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createMenus() {
+    auto add = [this](QMenu* menu, const char* name, const QString& caption, QKeySequence key,
+                      void (Form1::*handler)()) {
+        QAction* item = menu->addAction(caption, this, handler);
+        item->setObjectName(QString::fromLatin1(name));
+        item->setShortcut(key);
+        return item;
+    };
+    QMenu* File = menuBar()->addMenu(QStringLiteral("File"));
+    File->setObjectName(QStringLiteral("File"));
+    JocNou = add(File, "JocNou", QStringLiteral("Joc Nou"), Qt::Key_F2, &Form1::JocNou_Click);
+    Optiuni = add(File, "Optiuni", QStringLiteral("Optiuni"), Qt::Key_F3, &Form1::Optiuni_Click);
+    IncarcaPoza = add(File, "IncarcaPoza", QStringLiteral("Incarca Poza"), Qt::Key_F8,
+                      &Form1::IncarcaPoza_Click);
+    ArataPoza = add(File, "ArataPoza", QStringLiteral("Arata / Ascunde Poza"), Qt::Key_F9,
+                    &Form1::ArataPoza_Click);
+    Renunta = add(File, "Renunta", QStringLiteral("Renunta"), Qt::Key_F5, &Form1::Renunta_Click);
+    Exit = add(File, "Exit", QStringLiteral("Exit"), Qt::Key_F4, &Form1::Exit_Click);
+    QMenu* Help = menuBar()->addMenu(QStringLiteral("Help"));
+    Help->setObjectName(QStringLiteral("Help"));
+    Despre = add(Help, "Despre", QStringLiteral("Despre"), QKeySequence(), &Form1::Despre_Click);
+    Informatii = add(Help, "Informatii", QStringLiteral("Informatii"), Qt::Key_F1,
+                     &Form1::Informatii_Click);
+}
+
+QAction* Form1::action(const QString& name) const { return findChild<QAction*>(name); }
+
+void Form1::Form_Load() {
+    puzzle_.GameActive = false;
+    random_.seed(static_cast<unsigned>(
+        std::chrono::system_clock::now().time_since_epoch().count()));
+    IncarcaPoza->setEnabled(true);
+    Optiuni->setEnabled(true);
+    // The whole free area of the screen, so that no panel covers the board.
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        resize(area.size());
+        move(area.topLeft());
+    }
+    // Picture2 is placed over the client area each time it changes size.
+    appPath_ = QCoreApplication::applicationDirPath();
+    Module1::Divisions = 4;
+    surfaces_.Picture1 = defaultPicture();
+    // The board is laid out and painted as soon as the client area has its size.
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (fittedToScreen_)
+        return;
+    fittedToScreen_ = true;
+    // The sound device is opened once the window is up, off the start-up path.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            sound_ = std::make_unique<MoveSound>(appPath_ + QDir::separator() +
+                                                 QStringLiteral("sunet.wav"));
+        },
+        Qt::QueuedConnection);
+    // The window manager's frame is known only now; keep the outer frame on
+    // the screen's free area.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (QScreen* screen = this->screen(); screen && !frame.isEmpty()) {
+        const QRect area = screen->availableGeometry();
+        resize(area.size() - frame);
+        move(area.topLeft());
+    }
+}
+
+void Form1::clientResized(QSize size) {
+    surfaces_.window.resize(size);
+    surfaces_.Picture2.resize(size);
+    reference_->setGeometry(QRect(QPoint(0, 0), size));
+    if (!boardLaidOut_) {
+        boardLaidOut_ = true;
+        painter_.LayOutNewBoard(Module1::Divisions);
+    } else if (puzzle_.GameActive) {
+        painter_.RelayoutGame();
+    } else {
+        painter_.SetupBoard(Module1::Divisions);
+    }
+}
+
+void Form1::setIdleMenus(bool idle) {
+    IncarcaPoza->setEnabled(idle);
+    Optiuni->setEnabled(idle);
+}
+
+void Form1::JocNou_Click() {
+    puzzle_.GameActive = true;
+    IncarcaPoza->setEnabled(false);
+    Optiuni->setEnabled(false);
+    painter_.SetupBoard(Module1::Divisions);
+    painter_.DrawCursor();
+    puzzle_.ShuffleBoard(rnd_);
+}
+
+void Form1::Renunta_Click() {
+    puzzle_.GameActive = false;
+    Optiuni->setEnabled(true);
+    IncarcaPoza->setEnabled(true);
+    painter_.ShowSolution();
+}
+
+void Form1::winSequence() {
+    showMessage(QStringLiteral("Tivra"), QStringLiteral("Felicitari, ati terminat jocul!"));
+    painter_.ShowSolution();
+    puzzle_.GameActive = false;
+    IncarcaPoza->setEnabled(true);
+    Optiuni->setEnabled(true);
+}
+
+void Form1::Form_KeyDown(int KeyCode) {
+    if (!puzzle_.GameActive)
+        return;
+    const int last = puzzle_.gridSize() - 1;
+    if (KeyCode == 37 && puzzle_.CursorCol > 0)
+        --puzzle_.CursorCol;
+    if (KeyCode == 39 && puzzle_.CursorCol < last)
+        ++puzzle_.CursorCol;
+    if (KeyCode == 40 && puzzle_.CursorRow < last)
+        ++puzzle_.CursorRow;
+    if (KeyCode == 38 && puzzle_.CursorRow > 0)
+        --puzzle_.CursorRow;
+    painter_.DrawCursor();
+}
+
+void Form1::Form_MouseDown(int Button, float x, float y) {
+    if (!puzzle_.GameActive)
+        return;
+    const int px = static_cast<int>(std::floor(x));
+    const int py = static_cast<int>(std::floor(y));
+    if (Button == 2 &&
+        puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow).Full == tivra::kFalse) {
+        puzzle_.TakePiece(px, py);
+        if (puzzle_.IsSolved())
+            winSequence();
+        return;
+    }
+    if (Button == 1 && puzzle_.freeSlotEmpty())
+        puzzle_.ReturnPiece(px, py);
+}
+
+void Form1::Optiuni_Click() {
+    if (!options_)
+        options_ = std::make_unique<Form2>();
+    if (!options_->isVisible())
+        options_->Form_Load();
+    options_->show();
+    options_->raise();
+    options_->activateWindow();
+}
+
+void Form1::Informatii_Click() {
+    if (!help_)
+        help_ = std::make_unique<Form3>();
+    if (!help_->isVisible())
+        help_->Form_Load();
+    help_->showCentred();
+    help_->raise();
+    help_->activateWindow();
+}
+
+QSize Form1::largestBoard() const {
+    QSize client = client_->size();
+    if (const QScreen* screen = this->screen())
+        client = client.expandedTo(screen->availableGeometry().size());
+    return QSize(std::max(1, (client.width() - 150) / 2), std::max(1, client.height() - 100));
+}
+
+bool Form1::loadPictureFile(const QString& path) {
+    PictureLoadResult result = loadPicture(path, largestBoard());
+    bool playable = false;
+    if (result.picture) {
+        // Refuse a picture whose cells would vanish at the largest grid size.
+        tivra::Puzzle trial;
+        const QSize client = surfaces_.window.size();
+        playable = trial.ComputeLayout(client.width(), client.height(),
+                                       result.picture->ScaleWidth(), result.picture->ScaleHeight(),
+                                       std::max<int>(10, Module1::Divisions));
+    }
+    if (!playable) {
+        showMessage(QStringLiteral("Tivra"),
+                    QStringLiteral("Fisierul \"%1\" nu poate fi folosit ca poza.")
+                        .arg(QFileInfo(path).fileName()));
+        return false;
+    }
+    surfaces_.Picture1 = std::move(*result.picture);
+    painter_.SetupBoard(Module1::Divisions);
+    return true;
+}
+
+void Form1::IncarcaPoza_Click() {
+    const QString file = choosePicture(this);
+    if (file.isEmpty())
+        return;
+    loadPictureFile(file);
+}
+
+void Form1::ArataPoza_Click() { surfaces_.Picture2.setVisible(!surfaces_.Picture2.Visible()); }
+
+void Form1::Despre_Click() {
+    showMessage(QStringLiteral("Tivra v.02"),
+                QStringLiteral("Tivra, un joc facut de echipa Tivra - tivra@example.org"));
+}
+
+void Form1::Exit_Click() { QCoreApplication::exit(0); }
+
+void Form1::showMessage(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    box.exec();
+}

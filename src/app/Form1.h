@@ -1,0 +1,89 @@
+#pragma once
+
+#include "MoveSound.h"
+#include "board/Puzzle.h"
+#include "paint/BoardPainter.h"
+#include "paint/BoardSurfaces.h"
+
+#include <QMainWindow>
+#include <memory>
+#include <random>
+
+class Form2;
+class Form3;
+class QAction;
+class SurfaceView;
+
+// The main window: both grids, the menu bar and the game's flow from start-up
+// to the congratulation.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Menu commands.
+    void JocNou_Click();
+    void Optiuni_Click();
+    void IncarcaPoza_Click();
+    void ArataPoza_Click();
+    void Renunta_Click();
+    void Exit_Click();
+    void Despre_Click();
+    void Informatii_Click();
+
+    // The board's input, in the old key codes and button numbers
+    // (1 left, 2 right), at client-area pixel positions.
+    void Form_KeyDown(int KeyCode);
+    void Form_MouseDown(int Button, float x, float y);
+
+    // Loads a picture as "Incarca Poza" does once a file is chosen: a picture
+    // that cannot be used is refused with a message and changes nothing.
+    bool loadPictureFile(const QString& path);
+
+    // For tests and benchmarks: the game's state and pixels.
+    tivra::Puzzle& puzzle() { return puzzle_; }
+    tivra::BoardSurfaces& surfaces() { return surfaces_; }
+    SurfaceView* clientArea() const { return client_; }
+    QAction* action(const QString& name) const;
+    Form2* optionsWindow() const { return options_.get(); }
+    Form3* helpWindow() const { return help_.get(); }
+    void seedRandom(unsigned seed) { random_.seed(seed); }
+    const QString& AppPath() const { return appPath_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Form_Load();
+    void createMenus();
+    void winSequence();
+    void clientResized(QSize size);
+    void setIdleMenus(bool idle);
+    QSize largestBoard() const;
+    void showMessage(const QString& title, const QString& text);
+
+    tivra::Puzzle puzzle_;
+    tivra::BoardSurfaces surfaces_;
+    tivra::BoardPainter painter_{puzzle_, surfaces_};
+    SurfaceView* client_ = nullptr;
+    SurfaceView* reference_ = nullptr;
+
+    QAction* JocNou = nullptr;
+    QAction* Optiuni = nullptr;
+    QAction* IncarcaPoza = nullptr;
+    QAction* ArataPoza = nullptr;
+    QAction* Renunta = nullptr;
+    QAction* Exit = nullptr;
+    QAction* Despre = nullptr;
+    QAction* Informatii = nullptr;
+
+    std::mt19937 random_;
+    tivra::RandomSource rnd_;
+    QString appPath_;
+    std::unique_ptr<MoveSound> sound_;
+    std::unique_ptr<Form2> options_;
+    std::unique_ptr<Form3> help_;
+    bool boardLaidOut_ = false;
+    bool fittedToScreen_ = false;
+};

@@ -1,0 +1,7 @@
+#include "Module1.h"
+
+namespace Module1 {
+
+std::int16_t Divisions = 4;
+
+} // namespace Module1

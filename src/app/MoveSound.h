@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+// The short click played on every move, from a wave file beside the program.
+// Playback is asynchronous; a missing file or no sound device is silence, and
+// never slows a move down.
+class MoveSound {
+public:
+    explicit MoveSound(const QString& file);
+    ~MoveSound();
+    MoveSound(const MoveSound&) = delete;
+    MoveSound& operator=(const MoveSound&) = delete;
+
+    void play();
+    const QString& file() const { return file_; }
+
+private:
+    struct Device;
+    QString file_;
+    std::shared_ptr<Device> device_;
+};

@@ -1,0 +1,86 @@
+#include "SurfaceView.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+SurfaceView::SurfaceView(tivra::Surface& surface, QWidget* parent)
+    : QWidget(parent), surface_(surface) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    surface_.setObserver(this);
+}
+
+SurfaceView::~SurfaceView() { surface_.setObserver(nullptr); }
+
+void SurfaceView::surfaceRefreshed(const QRect& area) {
+    if (isVisible())
+        repaint(area);
+}
+
+void SurfaceView::surfaceDrawn() {
+    // Drawing that no refresh follows is shown at the next ordinary repaint.
+    QMetaObject::invokeMethod(
+        this, [this] { update(surface_.takeDrawnArea()); }, Qt::QueuedConnection);
+}
+
+void SurfaceView::surfaceVisibilityChanged(bool visible) {
+    setVisible(visible);
+    if (visible)
+        raise();
+}
+
+void SurfaceView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.fillRect(area, QColor(surface_.background()));
+    painter.drawImage(area.topLeft(), surface_.image(), area);
+}
+
+void SurfaceView::keyPressEvent(QKeyEvent* event) {
+    emit keyPressed(virtualKeyCode(event->key()));
+    event->accept();
+}
+
+void SurfaceView::mousePressEvent(QMouseEvent* event) {
+    int button = 0;
+    switch (event->button()) {
+    case Qt::LeftButton:
+        button = 1;
+        break;
+    case Qt::RightButton:
+        button = 2;
+        break;
+    case Qt::MiddleButton:
+        button = 4;
+        break;
+    default:
+        break;
+    }
+    const QPointF at = event->position();
+    emit mousePressed(button, static_cast<float>(at.x()), static_cast<float>(at.y()));
+    event->accept();
+}
+
+void SurfaceView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    emit resized(size());
+}
+
+// Tab is a key like any other on the board, not a jump between widgets.
+bool SurfaceView::focusNextPrevChild(bool) { return false; }
+
+int virtualKeyCode(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    default:
+        return 0; // any other key: only redraws the cursor
+    }
+}

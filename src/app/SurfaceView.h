@@ -1,0 +1,36 @@
+#pragma once
+
+#include "paint/Surface.h"
+
+#include <QWidget>
+
+// Shows a surface 1:1 and passes the player's keys and presses on.
+class SurfaceView : public QWidget, public tivra::SurfaceObserver {
+    Q_OBJECT
+public:
+    SurfaceView(tivra::Surface& surface, QWidget* parent = nullptr);
+    ~SurfaceView() override;
+
+    void surfaceRefreshed(const QRect& area) override;
+    void surfaceDrawn() override;
+    void surfaceVisibilityChanged(bool visible) override;
+
+signals:
+    void keyPressed(int keyCode);
+    void mousePressed(int button, float x, float y);
+    void resized(QSize size);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    tivra::Surface& surface_;
+};
+
+// The old key codes the board's key handler speaks in (37 left, 38 up,
+// 39 right, 40 down); every other key is 0.
+int virtualKeyCode(int qtKey);

@@ -1,0 +1,145 @@
+#include "BoardPainter.h"
+
+namespace tivra {
+
+BoardPainter::BoardPainter(Puzzle& puzzle, BoardSurfaces& surfaces)
+    : puzzle_(puzzle), surfaces_(surfaces) {
+    puzzle_.setView(this);
+}
+
+QRect BoardPainter::cellRect(const CellRec& cell) const {
+    return QRect(cell.X, cell.Y, puzzle_.CellWidth, puzzle_.CellHeight);
+}
+
+void BoardPainter::drawOutlines() {
+    const int n = puzzle_.gridSize();
+    for (int row = 0; row < n; ++row) {
+        for (int col = 0; col < n; ++col) {
+            for (int side : {kReceiving, kSource}) {
+                const CellRec& cell = puzzle_.Board(side, col, row);
+                surfaces_.window.BoxOutline(cell.X, cell.Y, cell.X + puzzle_.CellWidth,
+                                            cell.Y + puzzle_.CellHeight, kOutlineColour);
+            }
+        }
+    }
+}
+
+void BoardPainter::DrawGrid() {
+    drawOutlines();
+    Refresh();
+}
+
+void BoardPainter::DrawCursor() {
+    DrawGrid();
+    const CellRec& cell = puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow);
+    surfaces_.window.BoxOutline(cell.X, cell.Y, cell.X + puzzle_.CellWidth,
+                                cell.Y + puzzle_.CellHeight, kCursorColour);
+}
+
+// Through the scratch surface, which always holds a whole cell.
+void BoardPainter::ExchangeCells(const CellRec& a, const CellRec& b) {
+    const int w = puzzle_.CellWidth;
+    const int h = puzzle_.CellHeight;
+    Surface& scratch = surfaces_.Picture3;
+    if (scratch.ScaleWidth() < w || scratch.ScaleHeight() < h)
+        scratch.resize(scratch.size().expandedTo(QSize(w, h)));
+    Surface& window = surfaces_.window;
+    BitBlt(scratch, 0, 0, w, h, window, a.X, a.Y);
+    BitBlt(window, a.X, a.Y, w, h, window, b.X, b.Y);
+    BitBlt(window, b.X, b.Y, w, h, scratch, 0, 0);
+}
+
+void BoardPainter::PlayMoveSound() {
+    if (moveSound_)
+        moveSound_();
+}
+
+void BoardPainter::Refresh() { surfaces_.window.Refresh(); }
+
+void BoardPainter::stretchPicture() {
+    const LoadedPicture& picture = surfaces_.Picture1;
+    StretchBlt(surfaces_.window, puzzle_.sourceLeft(), 50, puzzle_.BoardWidth,
+               puzzle_.BoardHeight, picture.image, 0, 0, picture.image.width(),
+               picture.image.height());
+}
+
+void BoardPainter::takeSnapshot() {
+    surfaces_.Picture2.Cls();
+    StretchBlt(surfaces_.Picture2, 0, 0, puzzle_.BoardWidth, puzzle_.BoardHeight,
+               surfaces_.window.image(), puzzle_.sourceLeft(), 50, puzzle_.BoardWidth,
+               puzzle_.BoardHeight);
+}
+
+void BoardPainter::PlacePicture() {
+    stretchPicture();
+    takeSnapshot();
+    Refresh();
+}
+
+bool BoardPainter::LayOutNewBoard(int divisions) {
+    const LoadedPicture& picture = surfaces_.Picture1;
+    const QSize client = surfaces_.window.size();
+    const bool playable = puzzle_.ComputeLayout(client.width(), client.height(),
+                                                picture.ScaleWidth(), picture.ScaleHeight(),
+                                                divisions);
+    puzzle_.InitCells();
+    puzzle_.CursorCol = 0;
+    puzzle_.CursorRow = 0;
+    DrawGrid();
+    PlacePicture();
+    return playable;
+}
+
+bool BoardPainter::SetupBoard(int divisions) {
+    surfaces_.window.Cls();
+    return LayOutNewBoard(divisions);
+}
+
+void BoardPainter::ShowSolution() {
+    puzzle_.CursorCol = 0;
+    puzzle_.CursorRow = 0;
+    surfaces_.window.Cls();
+    DrawGrid();
+    PlacePicture();
+}
+
+bool BoardPainter::RelayoutGame() {
+    const LoadedPicture& picture = surfaces_.Picture1;
+    const QSize client = surfaces_.window.size();
+    const bool playable =
+        puzzle_.ComputeLayout(client.width(), client.height(), picture.ScaleWidth(),
+                              picture.ScaleHeight(), puzzle_.gridSize());
+    puzzle_.PlaceCells();
+
+    // Paint the untouched board once, as New Game does before its shuffle, and
+    // keep its source grid: every piece is cut from it.
+    Surface& window = surfaces_.window;
+    window.Cls();
+    drawOutlines();
+    stretchPicture();
+    takeSnapshot();
+    drawOutlines();
+    const int n = puzzle_.gridSize();
+    const int w = puzzle_.CellWidth;
+    const int h = puzzle_.CellHeight;
+    Surface homes(kWindowBackground, QSize(n * w + 1, n * h + 1));
+    BitBlt(homes, 0, 0, homes.ScaleWidth(), homes.ScaleHeight(), window, puzzle_.sourceLeft(), 50);
+
+    for (int row = 0; row < n; ++row) {
+        for (int col = 0; col < n; ++col) {
+            for (int side : {kReceiving, kSource}) {
+                const CellRec& cell = puzzle_.Board(side, col, row);
+                if (cell.Full == kTrue)
+                    BitBlt(window, cell.X, cell.Y, w, h, homes, cell.PieceCol * w,
+                           cell.PieceRow * h);
+                else
+                    window.fillRect(cellRect(cell), window.background());
+            }
+        }
+    }
+    DrawCursor();
+    Refresh();
+    return playable;
+}
+
+} // namespace tivra

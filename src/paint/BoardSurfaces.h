@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Colours.h"
+#include "Surface.h"
+
+#include <QImage>
+#include <QSize>
+
+namespace tivra {
+
+// The current picture. Its pixel size is the picture's own and is what the
+// layout reads; a large photo may be held decoded at a smaller size.
+struct LoadedPicture {
+    QImage image;
+    QSize pixelSize;
+
+    int ScaleWidth() const { return pixelSize.width(); }
+    int ScaleHeight() const { return pixelSize.height(); }
+};
+
+// The four drawing surfaces of the main window.
+struct BoardSurfaces {
+    Surface window{kWindowBackground}; // the main window's client area
+    LoadedPicture Picture1;            // the current picture, hidden
+    Surface Picture2{kFaceColour};     // the reference overlay
+    Surface Picture3{kFaceColour};     // scratch for one cell
+};
+
+} // namespace tivra

@@ -1,0 +1,138 @@
+#include "Surface.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tivra {
+
+Surface::Surface(QRgb background, QSize size) : background_(background) { resize(size); }
+
+void Surface::resize(QSize size) {
+    image_ = QImage(size.expandedTo(QSize(0, 0)), QImage::Format_RGB32);
+    image_.fill(background_);
+    markDrawn(image_.rect());
+}
+
+void Surface::Cls() {
+    image_.fill(background_);
+    markDrawn(image_.rect());
+}
+
+void Surface::fillRect(const QRect& area, QRgb colour) {
+    const QRect clipped = area.intersected(image_.rect());
+    if (clipped.isEmpty())
+        return;
+    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        std::fill(line + clipped.left(), line + clipped.right() + 1, colour);
+    }
+    markDrawn(clipped);
+}
+
+void Surface::BoxOutline(int x1, int y1, int x2, int y2, QRgb colour) {
+    if (x1 > x2)
+        std::swap(x1, x2);
+    if (y1 > y2)
+        std::swap(y1, y2);
+    fillRect(QRect(QPoint(x1, y1), QPoint(x2, y1)), colour);
+    fillRect(QRect(QPoint(x1, y2), QPoint(x2, y2)), colour);
+    fillRect(QRect(QPoint(x1, y1), QPoint(x1, y2)), colour);
+    fillRect(QRect(QPoint(x2, y1), QPoint(x2, y2)), colour);
+}
+
+void Surface::setVisible(bool visible) {
+    if (visible == visible_)
+        return;
+    visible_ = visible;
+    if (observer_)
+        observer_->surfaceVisibilityChanged(visible);
+}
+
+void Surface::markDrawn(const QRect& area) {
+    drawn_ |= area.intersected(image_.rect());
+    if (!drawnReported_ && !drawn_.isEmpty() && observer_) {
+        drawnReported_ = true;
+        observer_->surfaceDrawn();
+    }
+}
+
+QRect Surface::takeDrawnArea() {
+    const QRect area = drawn_;
+    drawn_ = QRect();
+    drawnReported_ = false;
+    return area;
+}
+
+void Surface::Refresh() {
+    const QRect area = takeDrawnArea();
+    if (observer_ && !area.isEmpty())
+        observer_->surfaceRefreshed(area);
+}
+
+namespace {
+
+// Clips a w x h copy from (sx, sy) in a source of srcSize to (x, y) in a
+// destination of destSize; false when nothing is left to copy.
+bool clipCopy(QSize destSize, QSize srcSize, int& x, int& y, int& w, int& h, int& sx, int& sy) {
+    if (w <= 0 || h <= 0)
+        return false;
+    const int left = std::max({0, -x, -sx});
+    const int top = std::max({0, -y, -sy});
+    x += left, sx += left, w -= left;
+    y += top, sy += top, h -= top;
+    w = std::min({w, destSize.width() - x, srcSize.width() - sx});
+    h = std::min({h, destSize.height() - y, srcSize.height() - sy});
+    return w > 0 && h > 0;
+}
+
+} // namespace
+
+void BitBlt(Surface& dest, int x, int y, int w, int h, const Surface& src, int sx, int sy) {
+    if (!clipCopy(dest.size(), src.size(), x, y, w, h, sx, sy))
+        return;
+    QImage& to = dest.pixels();
+    const QImage& from = src.image();
+    const std::size_t bytes = static_cast<std::size_t>(w) * sizeof(QRgb);
+    // Within one image a downward copy must start from the bottom row.
+    const bool upwards = &dest == &src && y > sy;
+    for (int i = 0; i < h; ++i) {
+        const int row = upwards ? h - 1 - i : i;
+        const auto* in = reinterpret_cast<const QRgb*>(from.constScanLine(sy + row)) + sx;
+        auto* out = reinterpret_cast<QRgb*>(to.scanLine(y + row)) + x;
+        std::memmove(out, in, bytes);
+    }
+    dest.markDrawn(QRect(x, y, w, h));
+}
+
+void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, int sx, int sy,
+                int sw, int sh) {
+    if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0 || src.isNull())
+        return;
+    const QImage source = src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32
+                              ? src
+                              : src.convertToFormat(QImage::Format_RGB32);
+    const QRect target = QRect(x, y, w, h).intersected(dest.image().rect());
+    if (target.isEmpty())
+        return;
+    // Each destination pixel takes the source pixel under its centre.
+    auto sourceIndex = [](int i, int length, int sourceLength, int sourceStart, int limit) {
+        const long long s = sourceStart + (2LL * i + 1) * sourceLength / (2LL * length);
+        return static_cast<int>(std::clamp<long long>(s, 0, limit - 1));
+    };
+    std::vector<int> columns(static_cast<std::size_t>(target.width()));
+    for (int i = 0; i < target.width(); ++i)
+        columns[static_cast<std::size_t>(i)] =
+            sourceIndex(target.left() - x + i, w, sw, sx, source.width());
+    QImage& to = dest.pixels();
+    for (int row = target.top(); row <= target.bottom(); ++row) {
+        const int sourceRow = sourceIndex(row - y, h, sh, sy, source.height());
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sourceRow));
+        auto* out = reinterpret_cast<QRgb*>(to.scanLine(row)) + target.left();
+        for (int c : columns)
+            *out++ = in[c] | 0xFF000000u;
+    }
+    dest.markDrawn(target);
+}
+
+} // namespace tivra

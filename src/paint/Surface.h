@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+
+namespace tivra {
+
+// Told when a surface's pixels change, so that a window can show them.
+class SurfaceObserver {
+public:
+    virtual ~SurfaceObserver() = default;
+    // Refresh: show this area on the screen now.
+    virtual void surfaceRefreshed(const QRect& area) = 0;
+    // The first drawing since the last refresh: show it at the next repaint.
+    virtual void surfaceDrawn() = 0;
+    virtual void surfaceVisibilityChanged(bool visible) = 0;
+};
+
+// A persistent in-memory image with a background colour. Every pixel the game
+// shows lives in one of these; a window only copies from it.
+class Surface {
+public:
+    explicit Surface(QRgb background, QSize size = {});
+
+    void resize(QSize size); // the new image is all background
+    QSize size() const { return image_.size(); }
+    int ScaleWidth() const { return image_.width(); }
+    int ScaleHeight() const { return image_.height(); }
+    const QImage& image() const { return image_; }
+    QRgb background() const { return background_; }
+
+    void Cls();
+    // One-pixel outline through both corners, not filled.
+    void BoxOutline(int x1, int y1, int x2, int y2, QRgb colour);
+    void fillRect(const QRect& area, QRgb colour);
+
+    bool Visible() const { return visible_; }
+    void setVisible(bool visible);
+
+    // Tells the observer which area changed since the last refresh.
+    void Refresh();
+    // The area drawn since the last refresh or take, and forget it.
+    QRect takeDrawnArea();
+    void setObserver(SurfaceObserver* observer) { observer_ = observer; }
+
+    // For the block transfers: raw pixels, and the note of what they wrote.
+    QImage& pixels() { return image_; }
+    void markDrawn(const QRect& area);
+
+private:
+    QImage image_;
+    QRgb background_;
+    QRect drawn_;
+    bool drawnReported_ = false;
+    bool visible_ = false;
+    SurfaceObserver* observer_ = nullptr;
+};
+
+// Block transfers, pixels copied unchanged; both rectangles are clipped to
+// their images. The source may be the destination itself.
+void BitBlt(Surface& dest, int x, int y, int w, int h, const Surface& src, int sx, int sy);
+// Nearest-neighbour scaling of an sw x sh rectangle of src onto w x h of dest.
+void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, int sx, int sy,
+                int sw, int sh);
+
+} // namespace tivra
