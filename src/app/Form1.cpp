@@ -81,16 +81,18 @@ void Form1::createMenus() {
     QMenu* Help = menuBar()->addMenu(QStringLiteral("Help"));
     Help->setObjectName(QStringLiteral("Help"));
     Despre = add(Help, "Despre", QStringLiteral("Despre"), QKeySequence(), &Form1::Despre_Click);
-    Informatii = add(Help, "Informatii", QStringLiteral("Informatii"), Qt::Key_F1,
-                     &Form1::Informatii_Click);
+    Informatii =
+        add(Help, "Informatii", QStringLiteral("Informatii"), Qt::Key_F1, &Form1::Informatii_Click);
 }
 
-QAction* Form1::action(const QString& name) const { return findChild<QAction*>(name); }
+QAction* Form1::action(const QString& name) const {
+    return findChild<QAction*>(name);
+}
 
 void Form1::Form_Load() {
     puzzle_.GameActive = false;
-    random_.seed(static_cast<unsigned>(
-        std::chrono::system_clock::now().time_since_epoch().count()));
+    random_.seed(
+        static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
     IncarcaPoza->setEnabled(true);
     Optiuni->setEnabled(true);
     // The whole free area of the screen, so that no panel covers the board.
@@ -259,14 +261,18 @@ void Form1::IncarcaPoza_Click() {
     loadPictureFile(file);
 }
 
-void Form1::ArataPoza_Click() { surfaces_.Picture2.setVisible(!surfaces_.Picture2.Visible()); }
+void Form1::ArataPoza_Click() {
+    surfaces_.Picture2.setVisible(!surfaces_.Picture2.Visible());
+}
 
 void Form1::Despre_Click() {
     showMessage(QStringLiteral("Tivra v.02"),
                 QStringLiteral("Tivra, un joc facut de echipa Tivra - tivra@example.org"));
 }
 
-void Form1::Exit_Click() { QCoreApplication::exit(0); }
+void Form1::Exit_Click() {
+    QCoreApplication::exit(0);
+}
 
 void Form1::showMessage(const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);

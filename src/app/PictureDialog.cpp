@@ -46,7 +46,9 @@ QString lastFolder;
 
 } // namespace
 
-QString picturesFilter() { return QStringLiteral("Pictures (*.bmp;*.jpg)"); }
+QString picturesFilter() {
+    return QStringLiteral("Pictures (*.bmp;*.jpg)");
+}
 
 QString allPicturesFilter() {
     QStringList patterns;
@@ -60,9 +62,8 @@ bool matchesPictureFilter(const QString& fileName, const QString& filter) {
     if (patterns.contains(QStringLiteral("*.jpg"), Qt::CaseInsensitive))
         patterns << QStringLiteral("*.jpeg");
     for (const QString& pattern : patterns) {
-        const QRegularExpression wildcard(
-            QRegularExpression::wildcardToRegularExpression(pattern),
-            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpression wildcard(QRegularExpression::wildcardToRegularExpression(pattern),
+                                          QRegularExpression::CaseInsensitiveOption);
         if (wildcard.match(fileName).hasMatch())
             return true;
     }
@@ -70,8 +71,11 @@ bool matchesPictureFilter(const QString& fileName, const QString& filter) {
 }
 
 QString choosePicture(QWidget* parent) {
-    if (lastFolder.isEmpty())
+    if (lastFolder.isEmpty() || !QFileInfo(lastFolder).isDir()) {
         lastFolder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        if (!QFileInfo(lastFolder).isDir())
+            lastFolder = QDir::homePath();
+    }
     QFileDialog dialog(parent, QStringLiteral("Incarca Poza"), lastFolder);
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -87,8 +91,7 @@ QString choosePicture(QWidget* parent) {
             files->setNameFilters({});
         model->setPictureFilter(filter);
     };
-    QObject::connect(&dialog, &QFileDialog::filterSelected, model, useFilter,
-                     Qt::QueuedConnection);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, model, useFilter, Qt::QueuedConnection);
     dialog.selectNameFilter(picturesFilter());
     useFilter(picturesFilter());
 

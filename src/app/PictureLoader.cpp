@@ -17,7 +17,9 @@ QSize decodedSize(QSize full, QSize maxDecoded) {
     return full.scaled(maxDecoded, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
 }
 
-PictureLoadResult failure(const QString& reason) { return {std::nullopt, reason}; }
+PictureLoadResult failure(const QString& reason) {
+    return {std::nullopt, reason};
+}
 
 } // namespace
 
@@ -67,7 +69,7 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
     QImage image = reader.read();
     if (image.isNull())
         return failure(reader.errorString());
-    if (reader.format() == "jpeg" && isTruncatedJpeg(data))
+    if (isTruncatedJpeg(data))
         return failure(QStringLiteral("the picture's data is cut short"));
 
     if (image.format() != QImage::Format_RGB32)

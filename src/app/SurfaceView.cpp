@@ -11,7 +11,9 @@ SurfaceView::SurfaceView(tivra::Surface& surface, QWidget* parent)
     surface_.setObserver(this);
 }
 
-SurfaceView::~SurfaceView() { surface_.setObserver(nullptr); }
+SurfaceView::~SurfaceView() {
+    surface_.setObserver(nullptr);
+}
 
 void SurfaceView::surfaceRefreshed(const QRect& area) {
     if (isVisible())
@@ -68,7 +70,9 @@ void SurfaceView::resizeEvent(QResizeEvent* event) {
 }
 
 // Tab is a key like any other on the board, not a jump between widgets.
-bool SurfaceView::focusNextPrevChild(bool) { return false; }
+bool SurfaceView::focusNextPrevChild(bool) {
+    return false;
+}
 
 int virtualKeyCode(int qtKey) {
     switch (qtKey) {

@@ -18,8 +18,8 @@ constexpr int kSource = 1;
 constexpr int kMaxDivisions = 12;
 
 struct CellRec {
-    std::int16_t X = 0;        // left pixel in the client area
-    std::int16_t Y = 0;        // top pixel in the client area
+    std::int16_t X = 0; // left pixel in the client area
+    std::int16_t Y = 0; // top pixel in the client area
     std::int16_t Full = kFalse;
     std::int16_t PieceCol = 0; // home column of the piece held, -1 when empty (receiving side)
     std::int16_t PieceRow = 0;

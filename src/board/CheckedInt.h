@@ -37,8 +37,14 @@ inline std::int16_t roundToInt16(double value) {
 }
 
 // Checked 16-bit arithmetic on board values.
-inline std::int16_t add16(long long a, long long b) { return toInt16(a + b); }
-inline std::int16_t sub16(long long a, long long b) { return toInt16(a - b); }
-inline std::int16_t mul16(long long a, long long b) { return toInt16(a * b); }
+inline std::int16_t add16(long long a, long long b) {
+    return toInt16(a + b);
+}
+inline std::int16_t sub16(long long a, long long b) {
+    return toInt16(a - b);
+}
+inline std::int16_t mul16(long long a, long long b) {
+    return toInt16(a * b);
+}
 
 } // namespace tivra

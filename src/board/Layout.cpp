@@ -54,14 +54,18 @@ bool Puzzle::ComputeLayout(int scaleWidth, int scaleHeight, int pictureWidth, in
     return CellWidth >= 1 && CellHeight >= 1;
 }
 
-std::int16_t Puzzle::sourceLeft() const { return sub16(sub16(scaleWidth_, 50), BoardWidth); }
+std::int16_t Puzzle::sourceLeft() const {
+    return sub16(sub16(scaleWidth_, 50), BoardWidth);
+}
 
 std::int16_t Puzzle::cellX(int side, int col) const {
     const std::int16_t offset = mul16(col, CellWidth);
     return side == kReceiving ? add16(50, offset) : add16(offset, sourceLeft());
 }
 
-std::int16_t Puzzle::cellY(int row) const { return add16(50, mul16(row, CellHeight)); }
+std::int16_t Puzzle::cellY(int row) const {
+    return add16(50, mul16(row, CellHeight));
+}
 
 void Puzzle::InitCells() {
     for (int row = 0; row < gridSize_; ++row) {

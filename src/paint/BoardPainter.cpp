@@ -54,13 +54,14 @@ void BoardPainter::PlayMoveSound() {
         moveSound_();
 }
 
-void BoardPainter::Refresh() { surfaces_.window.Refresh(); }
+void BoardPainter::Refresh() {
+    surfaces_.window.Refresh();
+}
 
 void BoardPainter::stretchPicture() {
     const LoadedPicture& picture = surfaces_.Picture1;
-    StretchBlt(surfaces_.window, puzzle_.sourceLeft(), 50, puzzle_.BoardWidth,
-               puzzle_.BoardHeight, picture.image, 0, 0, picture.image.width(),
-               picture.image.height());
+    StretchBlt(surfaces_.window, puzzle_.sourceLeft(), 50, puzzle_.BoardWidth, puzzle_.BoardHeight,
+               picture.image, 0, 0, picture.image.width(), picture.image.height());
 }
 
 void BoardPainter::takeSnapshot() {
@@ -79,9 +80,8 @@ void BoardPainter::PlacePicture() {
 bool BoardPainter::LayOutNewBoard(int divisions) {
     const LoadedPicture& picture = surfaces_.Picture1;
     const QSize client = surfaces_.window.size();
-    const bool playable = puzzle_.ComputeLayout(client.width(), client.height(),
-                                                picture.ScaleWidth(), picture.ScaleHeight(),
-                                                divisions);
+    const bool playable = puzzle_.ComputeLayout(
+        client.width(), client.height(), picture.ScaleWidth(), picture.ScaleHeight(), divisions);
     puzzle_.InitCells();
     puzzle_.CursorCol = 0;
     puzzle_.CursorRow = 0;

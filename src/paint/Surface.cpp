@@ -6,7 +6,9 @@
 
 namespace tivra {
 
-Surface::Surface(QRgb background, QSize size) : background_(background) { resize(size); }
+Surface::Surface(QRgb background, QSize size) : background_(background) {
+    resize(size);
+}
 
 void Surface::resize(QSize size) {
     image_ = QImage(size.expandedTo(QSize(0, 0)), QImage::Format_RGB32);
@@ -19,14 +21,25 @@ void Surface::Cls() {
     markDrawn(image_.rect());
 }
 
+namespace {
+
+// Fills a rectangle already clipped to the image, straight into its rows.
+void fillClipped(QImage& image, const QRect& area, QRgb colour) {
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(line + area.left(), line + area.right() + 1, colour);
+    }
+}
+
+} // namespace
+
 void Surface::fillRect(const QRect& area, QRgb colour) {
     const QRect clipped = area.intersected(image_.rect());
     if (clipped.isEmpty())
         return;
-    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        std::fill(line + clipped.left(), line + clipped.right() + 1, colour);
-    }
+    fillClipped(image_, clipped, colour);
     markDrawn(clipped);
 }
 
@@ -35,10 +48,15 @@ void Surface::BoxOutline(int x1, int y1, int x2, int y2, QRgb colour) {
         std::swap(x1, x2);
     if (y1 > y2)
         std::swap(y1, y2);
-    fillRect(QRect(QPoint(x1, y1), QPoint(x2, y1)), colour);
-    fillRect(QRect(QPoint(x1, y2), QPoint(x2, y2)), colour);
-    fillRect(QRect(QPoint(x1, y1), QPoint(x1, y2)), colour);
-    fillRect(QRect(QPoint(x2, y1), QPoint(x2, y2)), colour);
+    const QRect bounds = image_.rect();
+    for (const QRect& edge :
+         {QRect(QPoint(x1, y1), QPoint(x2, y1)), QRect(QPoint(x1, y2), QPoint(x2, y2)),
+          QRect(QPoint(x1, y1), QPoint(x1, y2)), QRect(QPoint(x2, y1), QPoint(x2, y2))}) {
+        const QRect clipped = edge.intersected(bounds);
+        if (!clipped.isEmpty())
+            fillClipped(image_, clipped, colour);
+    }
+    markDrawn(QRect(QPoint(x1, y1), QPoint(x2, y2)));
 }
 
 void Surface::setVisible(bool visible) {
@@ -109,9 +127,10 @@ void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, in
                 int sw, int sh) {
     if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0 || src.isNull())
         return;
-    const QImage source = src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32
-                              ? src
-                              : src.convertToFormat(QImage::Format_RGB32);
+    const QImage source =
+        src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32
+            ? src
+            : src.convertToFormat(QImage::Format_RGB32);
     const QRect target = QRect(x, y, w, h).intersected(dest.image().rect());
     if (target.isEmpty())
         return;

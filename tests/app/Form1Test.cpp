@@ -1,0 +1,474 @@
+#include "app/Form1.h"
+#include "BoardPixels.h"
+#include "Dialogs.h"
+#include "app/Module1.h"
+#include "app/PictureDialog.h"
+#include "app/SurfaceView.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSortFilterProxyModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace tivra;
+using tivra::testing::answerNextMessageBox;
+using tivra::testing::boardFault;
+using tivra::testing::freshHomeGrid;
+using tivra::testing::SeenMessage;
+
+namespace {
+
+QPoint cellCentre(const Puzzle& p, int side, int col, int row) {
+    const CellRec& cell = p.Board(side, col, row);
+    return {cell.X + p.CellWidth / 2, cell.Y + p.CellHeight / 2};
+}
+
+int countColour(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == colour;
+    return count;
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void startsIdleWithTheWholePicture();
+    void menuBarAsDesigned();
+    void gameStatesSwitchTheMenus();
+    void cursorStopsAtTheEdges();
+    void keysAndClicksDoNothingWhileIdle();
+    void takeAndReturnByClicks();
+    void winningShowsTheCongratulation();
+    void referencePictureToggles();
+    void pictureDialogOffersBitmapsAndJpegs();
+    void badFilesChangeNothing();
+    void hugePhotoLoads();
+    void resizeDuringAGameKeepsEveryPiece();
+    void aboutBox();
+
+private:
+    void press(int key) { QTest::keyClick(form->clientArea(), static_cast<Qt::Key>(key)); }
+    void click(Qt::MouseButton button, QPoint at) {
+        QTest::mouseClick(form->clientArea(), button, {}, at);
+    }
+    void moveCursorTo(int col, int row);
+    void takeHome(int col, int row);
+    QImage homes() const {
+        return freshHomeGrid(form->surfaces().Picture1, form->clientArea()->size(),
+                             form->puzzle().gridSize());
+    }
+    QString fault() const { return boardFault(form->puzzle(), form->surfaces().window, homes()); }
+    QImage shown() const { return form->surfaces().window.image().copy(); }
+
+    std::unique_ptr<Form1> form;
+    QTemporaryDir dir;
+};
+
+void Form1Test::init() {
+    form = std::make_unique<Form1>();
+    form->seedRandom(12345);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->clientArea()->setFocus();
+}
+
+void Form1Test::cleanup() {
+    form.reset();
+}
+
+void Form1Test::moveCursorTo(int col, int row) {
+    Puzzle& p = form->puzzle();
+    while (p.CursorCol < col)
+        press(Qt::Key_Right);
+    while (p.CursorCol > col)
+        press(Qt::Key_Left);
+    while (p.CursorRow < row)
+        press(Qt::Key_Down);
+    while (p.CursorRow > row)
+        press(Qt::Key_Up);
+}
+
+// Puts piece (col, row) into its home cell with the keys and a right-click.
+void Form1Test::takeHome(int col, int row) {
+    Puzzle& p = form->puzzle();
+    moveCursorTo(col, row);
+    const int n = p.gridSize();
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            const CellRec& slot = p.Board(kSource, c, r);
+            if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row) {
+                click(Qt::RightButton, cellCentre(p, kSource, c, r));
+                return;
+            }
+        }
+    QFAIL("piece not on the source grid");
+}
+
+void Form1Test::startsIdleWithTheWholePicture() {
+    QCOMPARE(form->windowTitle(), QStringLiteral("Have fun!"));
+    QVERIFY(!form->puzzle().GameActive);
+    QCOMPARE(Module1::Divisions, 4);
+    QCOMPARE(form->puzzle().gridSize(), 4);
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
+    QCOMPARE(form->AppPath(), QCoreApplication::applicationDirPath());
+    // The client area is all under the menu bar and the layout uses it all.
+    const QSize client = form->clientArea()->size();
+    QCOMPARE(form->puzzle().scaleWidth(), client.width());
+    Puzzle expected;
+    expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
+    QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
+    QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
+    QCOMPARE(fault(), QString());
+    QCOMPARE(countColour(shown(), kCursorColour), 0);
+    // The widget shows the surface 1:1.
+    const QImage onScreen =
+        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen, form->surfaces().window.image());
+}
+
+void Form1Test::menuBarAsDesigned() {
+    const QList<QAction*> menus = form->menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QStringLiteral("File"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("Help"));
+    QStringList captions;
+    QStringList keys;
+    for (QAction* item : menus[0]->menu()->actions() + menus[1]->menu()->actions()) {
+        captions << item->text();
+        keys << item->shortcut().toString();
+    }
+    QCOMPARE(captions, QStringList({"Joc Nou", "Optiuni", "Incarca Poza", "Arata / Ascunde Poza",
+                                    "Renunta", "Exit", "Despre", "Informatii"}));
+    QCOMPARE(keys, QStringList({"F2", "F3", "F8", "F9", "F5", "F4", "", "F1"}));
+}
+
+void Form1Test::gameStatesSwitchTheMenus() {
+    auto enabled = [this] {
+        QStringList names;
+        for (const char* name : {"JocNou", "Optiuni", "IncarcaPoza", "ArataPoza", "Renunta", "Exit",
+                                 "Despre", "Informatii"})
+            if (form->action(QString::fromLatin1(name))->isEnabled())
+                names << QString::fromLatin1(name);
+        return names;
+    };
+    const QStringList all{"JocNou",  "Optiuni", "IncarcaPoza", "ArataPoza",
+                          "Renunta", "Exit",    "Despre",      "Informatii"};
+    QCOMPARE(enabled(), all);
+
+    // Give Up while Idle repaints the same board.
+    const QImage idle = shown();
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    QCOMPARE(shown(), idle);
+    QVERIFY(!form->puzzle().GameActive);
+
+    QTest::keyClick(form.get(), Qt::Key_F2); // the shortcut, menu closed
+    QVERIFY(form->puzzle().GameActive);
+    QCOMPARE(enabled(),
+             QStringList({"JocNou", "ArataPoza", "Renunta", "Exit", "Despre", "Informatii"}));
+    QCOMPARE(fault(), QString());
+    QVERIFY(shown() != idle); // shuffled
+    QCOMPARE(countColour(shown(), kCursorColour),
+             2 * (form->puzzle().CellWidth + form->puzzle().CellHeight));
+
+    // Disabled commands do nothing from their keys either.
+    QTest::keyClick(form.get(), Qt::Key_F8);
+    QTest::keyClick(form.get(), Qt::Key_F3);
+    QVERIFY(!form->optionsWindow());
+
+    // New Game while Playing starts over.
+    press(Qt::Key_Right);
+    click(Qt::RightButton, cellCentre(form->puzzle(), kSource, 2, 2));
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    QVERIFY(form->puzzle().GameActive);
+    QCOMPARE(form->puzzle().CursorCol, 0);
+    QCOMPARE(form->puzzle().Board(kReceiving, 1, 0).Full, kFalse);
+    QCOMPARE(fault(), QString());
+
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    QVERIFY(!form->puzzle().GameActive);
+    QCOMPARE(enabled(), all);
+    QCOMPARE(shown(), idle); // the whole picture again, no cursor
+}
+
+void Form1Test::cursorStopsAtTheEdges() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    press(Qt::Key_Left);
+    press(Qt::Key_Up);
+    QCOMPARE(p.CursorCol, 0);
+    QCOMPARE(p.CursorRow, 0);
+    for (int i = 0; i < 6; ++i) {
+        press(Qt::Key_Right);
+        press(Qt::Key_Down);
+    }
+    QCOMPARE(p.CursorCol, 3);
+    QCOMPARE(p.CursorRow, 3);
+    const QImage before = shown();
+    press(Qt::Key_A); // another key only redraws the cursor
+    press(Qt::Key_Tab);
+    QCOMPARE(p.CursorCol, 3);
+    QCOMPARE(shown(), before);
+    press(Qt::Key_Up);
+    QCOMPARE(p.CursorRow, 2);
+    QCOMPARE(shown().pixel(cellCentre(p, kReceiving, 3, 2).x(), p.Board(0, 3, 2).Y), kCursorColour);
+    QCOMPARE(shown().pixel(cellCentre(p, kReceiving, 3, 3).x(), p.Board(0, 3, 3).Y + p.CellHeight),
+             kOutlineColour);
+}
+
+void Form1Test::keysAndClicksDoNothingWhileIdle() {
+    const QImage idle = shown();
+    press(Qt::Key_Right);
+    press(Qt::Key_Down);
+    click(Qt::RightButton, cellCentre(form->puzzle(), kSource, 1, 1));
+    QCOMPARE(form->puzzle().CursorCol, 0);
+    QCOMPARE(shown(), idle);
+    QCOMPARE(form->puzzle().Board(kSource, 1, 1).Full, kTrue);
+}
+
+void Form1Test::takeAndReturnByClicks() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    // Left-clicks do nothing until a piece has been taken.
+    click(Qt::LeftButton, cellCentre(p, kReceiving, 0, 0));
+    QCOMPARE(p.Board(kSource, 0, 0).Full, kTrue);
+
+    const CellRec slot = p.Board(kSource, 2, 1);
+    click(Qt::MiddleButton, cellCentre(p, kSource, 2, 1));
+    QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
+    click(Qt::RightButton, {slot.X, slot.Y + 10}); // on the outline
+    QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
+
+    click(Qt::RightButton, cellCentre(p, kSource, 2, 1));
+    QCOMPARE(p.Board(kSource, 2, 1).Full, kFalse);
+    QCOMPARE(p.Board(kReceiving, 0, 0).PieceCol, slot.PieceCol);
+    QCOMPARE(p.Board(kReceiving, 0, 0).PieceRow, slot.PieceRow);
+    QCOMPARE(p.FreeCol, 2);
+    QCOMPARE(p.FreeRow, 1);
+    QCOMPARE(fault(), QString());
+
+    // A right-click on a full cursor cell does nothing.
+    click(Qt::RightButton, cellCentre(p, kSource, 3, 3));
+    QCOMPARE(p.Board(kSource, 3, 3).Full, kTrue);
+
+    click(Qt::LeftButton, cellCentre(p, kReceiving, 0, 0));
+    QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
+    QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
+    QCOMPARE(fault(), QString());
+    // The window shows what the surface holds.
+    const QImage onScreen =
+        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen, form->surfaces().window.image());
+}
+
+void Form1Test::winningShowsTheCongratulation() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    // All but the last piece; a wrong last piece does not win.
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col)
+            if (row != 3 || col != 3)
+                takeHome(col, row);
+    QVERIFY(p.GameActive);
+    QCOMPARE(fault(), QString());
+
+    SeenMessage seen;
+    bool finishedWhileOpen = false;
+    answerNextMessageBox(&seen, [&] {
+        // The box comes before the repaint: the finished picture is still there.
+        finishedWhileOpen = p.GameActive && p.Board(kReceiving, 3, 3).Full == kTrue &&
+                            boardFault(p, form->surfaces().window, homes()).isEmpty();
+    });
+    takeHome(3, 3);
+    QCOMPARE(seen.title, QStringLiteral("Tivra"));
+    QCOMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
+    QCOMPARE(seen.buttons, 1);
+    QVERIFY(finishedWhileOpen);
+    QVERIFY(!p.GameActive);
+    QVERIFY(form->action("IncarcaPoza")->isEnabled());
+    QVERIFY(form->action("Optiuni")->isEnabled());
+    QCOMPARE(countColour(shown(), kCursorColour), 0);
+    QCOMPARE(shown().pixel(cellCentre(p, kReceiving, 1, 1)), kWindowBackground);
+}
+
+void Form1Test::referencePictureToggles() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    const QImage board = shown();
+    auto* overlay = form->clientArea()->findChild<SurfaceView*>("Picture2");
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    QVERIFY(overlay->isVisible());
+    QCOMPARE(overlay->geometry(), form->clientArea()->rect());
+    // Presses reach the picture, not the board.
+    QTest::mouseClick(overlay, Qt::RightButton, {}, cellCentre(p, kSource, 1, 1));
+    QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
+    const QImage onScreen =
+        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen.pixel(5, 5), form->surfaces().Picture2.image().pixel(5, 5));
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    QVERIFY(!overlay->isVisible());
+    QCOMPARE(shown(), board);
+    QCOMPARE(fault(), QString());
+}
+
+void Form1Test::pictureDialogOffersBitmapsAndJpegs() {
+    const QImage picture = tivra::testing::codedPicture(300, 200);
+    QVERIFY(picture.save(dir.filePath("IMG_0001.JPG"), "JPG"));
+    QVERIFY(picture.save(dir.filePath("scan.bmp"), "BMP"));
+    QVERIFY(picture.save(dir.filePath("photo.jpeg"), "JPG"));
+    QVERIFY(picture.save(dir.filePath("notes.png"), "PNG"));
+    QVERIFY(matchesPictureFilter("IMG_0001.JPG", picturesFilter()));
+    QVERIFY(!matchesPictureFilter("notes.png", picturesFilter()));
+    QVERIFY(matchesPictureFilter("notes.PNG", allPicturesFilter()));
+
+    // Cancel changes nothing.
+    const QImage before = shown();
+    tivra::testing::handleNextDialog<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    form->IncarcaPoza_Click();
+    QCOMPARE(shown(), before);
+
+    QStringList filters;
+    QStringList listed;
+    tivra::testing::handleNextDialog<QFileDialog>([&](QFileDialog* d) {
+        filters = d->nameFilters();
+        d->setDirectory(dir.path());
+        auto* view = d->findChild<QListView*>("listView");
+        QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) >= 3);
+        for (int i = 0; i < view->model()->rowCount(view->rootIndex()); ++i)
+            listed << view->model()->index(i, 0, view->rootIndex()).data().toString();
+        // Typed as a player would, in the dialog's file name box.
+        auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(name);
+        name->setText("IMG_0001.JPG");
+        static_cast<QDialog*>(d)->accept(); // the file dialog's own accept
+    });
+    form->IncarcaPoza_Click();
+    QCOMPARE(filters.value(0), QStringLiteral("Pictures (*.bmp;*.jpg)"));
+    listed.sort();
+    QCOMPARE(listed, QStringList({"IMG_0001.JPG", "photo.jpeg", "scan.bmp"}));
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(300, 200));
+    QVERIFY(!form->puzzle().GameActive);
+    QCOMPARE(fault(), QString());
+}
+
+void Form1Test::badFilesChangeNothing() {
+    QFile empty(dir.filePath("empty.jpg"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QFile junk(dir.filePath("junk.bmp"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(5000, '\x5A'));
+    junk.close();
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        tivra::testing::codedPicture(640, 480).save(&buffer, "JPG");
+    }
+    QFile cut(dir.filePath("cut.jpg"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write(jpeg.left(jpeg.size() / 2));
+    cut.close();
+    const QImage tall = QImage(1, 4000, QImage::Format_RGB32);
+    QVERIFY(tall.save(dir.filePath("needle.bmp"), "BMP"));
+
+    const QImage before = shown();
+    for (const char* file : {"empty.jpg", "junk.bmp", "cut.jpg", "missing.jpg", "needle.bmp"}) {
+        const QString name = QString::fromLatin1(file);
+        SeenMessage seen;
+        answerNextMessageBox(&seen);
+        QVERIFY2(!form->loadPictureFile(dir.filePath(name)), file);
+        QCOMPARE(seen.title, QStringLiteral("Tivra"));
+        QVERIFY2(seen.text.contains(name), qPrintable(seen.text));
+        QCOMPARE(seen.buttons, 1);
+        QCOMPARE(shown(), before);
+        QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
+    }
+}
+
+void Form1Test::hugePhotoLoads() {
+    // 48 megapixels: more than Qt decodes whole by default.
+    QImage photo(8000, 6000, QImage::Format_RGB32);
+    photo.fill(qRgb(20, 120, 220));
+    for (int y = 0; y < 6000; y += 500)
+        for (int x = 0; x < 8000; x += 500)
+            photo.setPixel(x, y, qRgb(255, 255, 255));
+    QVERIFY(photo.save(dir.filePath("huge.jpg"), "JPG", 80));
+    photo = QImage();
+    QVERIFY(form->loadPictureFile(dir.filePath("huge.jpg")));
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(8000, 6000));
+    QVERIFY(form->surfaces().Picture1.image.width() < 8000);
+    Puzzle expected;
+    const QSize client = form->clientArea()->size();
+    expected.ComputeLayout(client.width(), client.height(), 8000, 6000, 4);
+    QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
+    QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
+    const QColor middle = shown().pixel(cellCentre(form->puzzle(), kSource, 1, 1));
+    QVERIFY(std::abs(middle.red() - 20) + std::abs(middle.green() - 120) +
+                std::abs(middle.blue() - 220) <
+            8); // JPEG is near, not exact
+}
+
+void Form1Test::resizeDuringAGameKeepsEveryPiece() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    press(Qt::Key_Right);
+    click(Qt::RightButton, cellCentre(p, kSource, 3, 2));
+    press(Qt::Key_Down);
+    click(Qt::RightButton, cellCentre(p, kSource, 0, 0));
+    const QList<int> before = [&] {
+        QList<int> state;
+        for (int side : {0, 1})
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c)
+                    state << p.Board(side, c, r).Full << p.Board(side, c, r).PieceCol
+                          << p.Board(side, c, r).PieceRow;
+        return state;
+    }();
+    form->resize(640, 500);
+    QTRY_COMPARE(p.scaleWidth(), form->clientArea()->width());
+    QCOMPARE(p.CursorCol, 1);
+    QCOMPARE(p.CursorRow, 1);
+    QCOMPARE(p.FreeCol, 0);
+    QCOMPARE(fault(), QString());
+    QCOMPARE(form->surfaces().Picture2.size(), form->clientArea()->size());
+    QList<int> after;
+    for (int side : {0, 1})
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c)
+                after << p.Board(side, c, r).Full << p.Board(side, c, r).PieceCol
+                      << p.Board(side, c, r).PieceRow;
+    QCOMPARE(after, before);
+    // The smallest window still has a playable 10 x 10 board.
+    form->resize(100, 100);
+    QTRY_VERIFY(form->clientArea()->width() >= 320);
+    Puzzle smallest;
+    QVERIFY(smallest.ComputeLayout(form->clientArea()->width(), form->clientArea()->height(), 400,
+                                   339, 10));
+}
+
+void Form1Test::aboutBox() {
+    SeenMessage seen;
+    answerNextMessageBox(&seen);
+    form->action("Despre")->trigger();
+    QCOMPARE(seen.title, QStringLiteral("Tivra v.02"));
+    QVERIFY(!seen.text.contains(u'\n'));
+    QVERIFY(seen.text.contains(u'@'));
+    QCOMPARE(seen.buttons, 1);
+}
+
+QTEST_MAIN(Form1Test)
+#include "Form1Test.moc"

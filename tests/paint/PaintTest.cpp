@@ -1,0 +1,252 @@
+#include "BoardPixels.h"
+#include "paint/BoardPainter.h"
+
+#include <QTest>
+#include <random>
+
+using namespace tivra;
+using tivra::testing::boardFault;
+using tivra::testing::codedPicture;
+using tivra::testing::homeGrid;
+using tivra::testing::referenceFault;
+
+namespace {
+
+// Records what a window would be told.
+struct RecordingObserver : SurfaceObserver {
+    QList<QRect> refreshed;
+    int drawn = 0;
+    void surfaceRefreshed(const QRect& area) override { refreshed << area; }
+    void surfaceDrawn() override { ++drawn; }
+    void surfaceVisibilityChanged(bool) override {}
+};
+
+struct Game {
+    Puzzle puzzle;
+    BoardSurfaces surfaces;
+    BoardPainter painter{puzzle, surfaces};
+
+    Game(QSize client, const QImage& picture) {
+        surfaces.window.resize(client);
+        surfaces.Picture2.resize(client);
+        surfaces.Picture1 = {picture, picture.size()};
+    }
+
+    int countPixels(QRgb colour) const {
+        int count = 0;
+        const QImage& image = surfaces.window.image();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) == colour;
+        return count;
+    }
+};
+
+} // namespace
+
+class PaintTest : public QObject {
+    Q_OBJECT
+private slots:
+    void coloursAreReadRedInTheLowByte();
+    void stretchIsNearestNeighbour();
+    void blocksClipAtTheEdges();
+    void refreshReportsWhatChanged();
+    void setupShowsOutlinesAndTheWholePicture();
+    void cursorTwiceLeavesOneBlueBox();
+    void exchangeWithItselfChangesNothing();
+    void piecesKeepTheirPixels_data();
+    void piecesKeepTheirPixels();
+    void resizeDuringAGameKeepsEveryPiece();
+};
+
+void PaintTest::coloursAreReadRedInTheLowByte() {
+    QCOMPARE(kWindowBackground, qRgb(255, 128, 0));
+    QCOMPARE(kCursorColour, qRgb(0, 0, 255));
+    QCOMPARE(fromBgr(0xFF8080), qRgb(128, 128, 255));
+}
+
+void PaintTest::stretchIsNearestNeighbour() {
+    QImage source(2, 2, QImage::Format_RGB32);
+    source.setPixel(0, 0, qRgb(255, 0, 0));
+    source.setPixel(1, 0, qRgb(0, 255, 0));
+    source.setPixel(0, 1, qRgb(0, 0, 255));
+    source.setPixel(1, 1, qRgb(9, 9, 9));
+    Surface dest(qRgb(1, 1, 1), QSize(6, 6));
+    StretchBlt(dest, 1, 1, 4, 4, source, 0, 0, 2, 2);
+    QCOMPARE(dest.image().pixel(0, 0), qRgb(1, 1, 1));
+    QCOMPARE(dest.image().pixel(1, 1), qRgb(255, 0, 0));
+    QCOMPARE(dest.image().pixel(2, 2), qRgb(255, 0, 0));
+    QCOMPARE(dest.image().pixel(3, 1), qRgb(0, 255, 0));
+    QCOMPARE(dest.image().pixel(4, 4), qRgb(9, 9, 9)); // no blending at all
+    QCOMPARE(dest.image().pixel(5, 5), qRgb(1, 1, 1));
+}
+
+void PaintTest::blocksClipAtTheEdges() {
+    Surface a(qRgb(10, 10, 10), QSize(8, 8));
+    Surface b(qRgb(20, 20, 20), QSize(4, 4));
+    BitBlt(a, -2, 6, 5, 5, b, 0, 0); // hangs over two edges
+    QCOMPARE(a.image().pixel(0, 6), qRgb(20, 20, 20));
+    QCOMPARE(a.image().pixel(1, 7), qRgb(20, 20, 20));
+    QCOMPARE(a.image().pixel(2, 7), qRgb(10, 10, 10)); // the source ran out
+    QCOMPARE(a.image().pixel(3, 6), qRgb(10, 10, 10));
+    BitBlt(a, 0, 0, -3, 4, b, 0, 0); // nothing to copy
+    BitBlt(a, 0, 0, 100, 100, b, 50, 50);
+    QCOMPARE(a.image().pixel(0, 0), qRgb(10, 10, 10));
+    // An overlapping copy within one surface reads before it writes.
+    Surface c(qRgb(0, 0, 0), QSize(1, 4));
+    for (int y = 0; y < 4; ++y)
+        c.fillRect(QRect(0, y, 1, 1), qRgb(y, y, y));
+    BitBlt(c, 0, 1, 1, 3, c, 0, 0);
+    QCOMPARE(c.image().pixel(0, 3), qRgb(2, 2, 2));
+}
+
+void PaintTest::refreshReportsWhatChanged() {
+    Surface s(qRgb(0, 0, 0), QSize(100, 100));
+    RecordingObserver observer;
+    s.Refresh();
+    s.setObserver(&observer);
+    s.BoxOutline(10, 10, 20, 30, qRgb(1, 2, 3));
+    s.fillRect(QRect(50, 50, 5, 5), qRgb(1, 2, 3));
+    QCOMPARE(observer.drawn, 1); // told once that drawing waits to be shown
+    s.Refresh();
+    QCOMPARE(observer.refreshed, QList<QRect>{QRect(QPoint(10, 10), QPoint(54, 54))});
+    s.Refresh(); // nothing new
+    QCOMPARE(observer.refreshed.size(), 1);
+    s.setObserver(nullptr);
+}
+
+void PaintTest::setupShowsOutlinesAndTheWholePicture() {
+    Game game(QSize(1016, 714), codedPicture(400, 339));
+    QVERIFY(game.painter.SetupBoard(4));
+    const Puzzle& p = game.puzzle;
+    const QImage& shown = game.surfaces.window.image();
+    // Receiving grid: black outlines on the background, nothing else.
+    for (int y = 50; y <= 50 + 4 * p.CellHeight; ++y)
+        for (int x = 50; x <= 50 + 4 * p.CellWidth; ++x) {
+            const bool outline = (x - 50) % p.CellWidth == 0 || (y - 50) % p.CellHeight == 0;
+            QCOMPARE(shown.pixel(x, y), outline ? kOutlineColour : kWindowBackground);
+        }
+    // Source grid: the picture covers it, outlines and all.
+    QCOMPARE(shown.pixel(533, 50), game.surfaces.Picture1.image.pixel(0, 0));
+    QCOMPARE(shown.pixel(533 + 432, 50 + 366), game.surfaces.Picture1.image.pixel(399, 338));
+    QCOMPARE(game.countPixels(kCursorColour), 0);
+    // Picture2 holds the same picture at its top-left corner, on its own grey.
+    for (QPoint at : {QPoint(0, 0), QPoint(200, 100), QPoint(432, 366)})
+        QCOMPARE(game.surfaces.Picture2.image().pixel(at), shown.pixel(at + QPoint(533, 50)));
+    QCOMPARE(game.surfaces.Picture2.image().pixel(433, 0), kFaceColour);
+}
+
+void PaintTest::cursorTwiceLeavesOneBlueBox() {
+    Game game(QSize(1016, 714), codedPicture(400, 339));
+    game.painter.SetupBoard(4);
+    game.puzzle.CursorCol = 2;
+    game.puzzle.CursorRow = 1;
+    game.painter.DrawCursor();
+    const int blue = game.countPixels(kCursorColour);
+    QCOMPARE(blue, 2 * (108 + 92)); // the outline of one 108 x 92 cell
+    game.painter.DrawCursor();
+    QCOMPARE(game.countPixels(kCursorColour), blue);
+    game.puzzle.CursorCol = 3;
+    game.painter.DrawCursor();
+    QCOMPARE(game.countPixels(kCursorColour), blue);
+    QCOMPARE(game.surfaces.window.image().pixel(50 + 3 * 108, 50 + 92 + 10), kCursorColour);
+    QCOMPARE(game.surfaces.window.image().pixel(50 + 2 * 108, 50 + 92 + 10), kOutlineColour);
+}
+
+void PaintTest::exchangeWithItselfChangesNothing() {
+    Game game(QSize(1016, 714), codedPicture(400, 339));
+    game.painter.SetupBoard(4);
+    const QImage before = game.surfaces.window.image().copy();
+    const CellRec& cell = game.puzzle.Board(kSource, 1, 2);
+    game.painter.ExchangeCells(cell, cell);
+    QCOMPARE(game.surfaces.window.image(), before);
+}
+
+void PaintTest::piecesKeepTheirPixels_data() {
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<int>("divisions");
+    QTest::newRow("worked example") << QSize(1016, 714) << QSize(400, 339) << 4;
+    QTest::newRow("3 tall cells, over 181 x 157") << QSize(1920, 1080) << QSize(300, 900) << 3;
+    QTest::newRow("3 big cells") << QSize(1920, 1080) << QSize(400, 339) << 3;
+    QTest::newRow("10 cells") << QSize(1920, 1080) << QSize(400, 339) << 10;
+    QTest::newRow("wide picture") << QSize(1280, 1000) << QSize(1600, 400) << 7;
+    QTest::newRow("cells past the picture") << QSize(800, 607) << QSize(400, 339) << 9;
+    QTest::newRow("one cell") << QSize(800, 600) << QSize(400, 339) << 1;
+}
+
+// After the shuffle and after every move, each cell shows exactly the pixels
+// of the piece its table entry names, and Picture2 keeps the whole picture.
+void PaintTest::piecesKeepTheirPixels() {
+    QFETCH(QSize, client);
+    QFETCH(QSize, picture);
+    QFETCH(int, divisions);
+    Game game(client, codedPicture(picture.width(), picture.height()));
+    Puzzle& p = game.puzzle;
+    QVERIFY(game.painter.SetupBoard(divisions));
+    game.painter.DrawCursor();
+    const QImage homes = homeGrid(p, game.surfaces.window);
+    std::mt19937 gen(static_cast<unsigned>(divisions * 1000 + client.width()));
+    auto rnd = [&] { return static_cast<float>(gen() >> 8) / 16777216.0f; };
+    p.ShuffleBoard(rnd);
+    QCOMPARE(boardFault(p, game.surfaces.window, homes), QString());
+    QCOMPARE(referenceFault(p, game.surfaces.Picture2, homes), QString());
+
+    const int n = p.gridSize();
+    auto pick = [&](int limit) { return static_cast<int>(gen() % static_cast<unsigned>(limit)); };
+    for (int move = 0; move < 150; ++move) {
+        p.CursorCol = static_cast<std::int16_t>(pick(n));
+        p.CursorRow = static_cast<std::int16_t>(pick(n));
+        game.painter.DrawCursor();
+        const int side = pick(2);
+        const CellRec& target = p.Board(side == 0 ? kSource : kReceiving, pick(n), pick(n));
+        const int x = target.X + 1 + pick(std::max(1, p.CellWidth - 1));
+        const int y = target.Y + 1 + pick(std::max(1, p.CellHeight - 1));
+        if (side == 0 && p.Board(kReceiving, p.CursorCol, p.CursorRow).Full == kFalse)
+            p.TakePiece(x, y);
+        else if (side == 1 && p.freeSlotEmpty())
+            p.ReturnPiece(x, y);
+        const QString fault = boardFault(p, game.surfaces.window, homes);
+        QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("move %1: %2").arg(move).arg(fault)));
+    }
+    QCOMPARE(referenceFault(p, game.surfaces.Picture2, homes), QString());
+}
+
+void PaintTest::resizeDuringAGameKeepsEveryPiece() {
+    Game game(QSize(1016, 714), codedPicture(400, 339));
+    Puzzle& p = game.puzzle;
+    game.painter.SetupBoard(5);
+    game.painter.DrawCursor();
+    std::mt19937 gen(99);
+    p.ShuffleBoard([&] { return static_cast<float>(gen() >> 8) / 16777216.0f; });
+    p.CursorCol = 2;
+    p.TakePiece(p.Board(kSource, 3, 1).X + 4, p.Board(kSource, 3, 1).Y + 4);
+    p.CursorCol = 4;
+    p.CursorRow = 4;
+    p.TakePiece(p.Board(kSource, 0, 0).X + 4, p.Board(kSource, 0, 0).Y + 4);
+    const auto snapshot = [&] {
+        QList<int> state;
+        for (int side : {0, 1})
+            for (int r = 0; r < 5; ++r)
+                for (int c = 0; c < 5; ++c)
+                    state << p.Board(side, c, r).Full << p.Board(side, c, r).PieceCol
+                          << p.Board(side, c, r).PieceRow;
+        return state << p.CursorCol << p.CursorRow << p.FreeCol << p.FreeRow;
+    };
+    const QList<int> before = snapshot();
+
+    for (QSize size : {QSize(1600, 1000), QSize(700, 500), QSize(1016, 714)}) {
+        game.surfaces.window.resize(size);
+        game.surfaces.Picture2.resize(size);
+        QVERIFY(game.painter.RelayoutGame());
+        QCOMPARE(snapshot(), before);
+        QCOMPARE(p.scaleWidth(), size.width());
+        // The pieces are cut again from the picture at the new size.
+        const QImage homes = tivra::testing::freshHomeGrid(game.surfaces.Picture1, size, 5);
+        QCOMPARE(boardFault(p, game.surfaces.window, homes), QString());
+        QCOMPARE(referenceFault(p, game.surfaces.Picture2, homes), QString());
+    }
+}
+
+QTEST_GUILESS_MAIN(PaintTest)
+#include "PaintTest.moc"

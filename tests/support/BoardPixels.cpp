@@ -1,0 +1,111 @@
+#include "BoardPixels.h"
+
+#include "paint/BoardPainter.h"
+
+#include <vector>
+
+namespace tivra::testing {
+
+QImage codedPicture(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(
+                x, y, qRgb((x * 7) & 255, (y * 13) & 255, ((x >> 5) * 37 + (y >> 5) * 11) & 255));
+    return image;
+}
+
+QImage homeGrid(const Puzzle& puzzle, const Surface& window) {
+    const int n = puzzle.gridSize();
+    return window.image().copy(puzzle.sourceLeft(), 50, n * puzzle.CellWidth + 1,
+                               n * puzzle.CellHeight + 1);
+}
+
+QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divisions) {
+    Puzzle puzzle;
+    BoardSurfaces surfaces;
+    BoardPainter painter(puzzle, surfaces);
+    surfaces.window.resize(client);
+    surfaces.Picture2.resize(client);
+    surfaces.Picture1 = picture;
+    painter.SetupBoard(divisions);
+    painter.DrawCursor();
+    return homeGrid(puzzle, surfaces.window);
+}
+
+namespace {
+
+QString compareInterior(const Puzzle& p, const QImage& shown, int x, int y, const QImage* from,
+                        int fx, int fy, QRgb background) {
+    for (int dy = 1; dy < p.CellHeight; ++dy) {
+        for (int dx = 1; dx < p.CellWidth; ++dx) {
+            const QRgb want = from ? from->pixel(fx + dx, fy + dy) : background;
+            const QRgb got = shown.pixel(x + dx, y + dy);
+            if (got != want)
+                return QStringLiteral("pixel (%1, %2) is %3, expected %4")
+                    .arg(x + dx)
+                    .arg(y + dy)
+                    .arg(got, 8, 16)
+                    .arg(want, 8, 16);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) {
+    const int n = p.gridSize();
+    std::vector<int> places(static_cast<std::size_t>(n * n), 0);
+    for (int row = 0; row < n; ++row) {
+        for (int col = 0; col < n; ++col) {
+            for (int side : {kReceiving, kSource}) {
+                const CellRec& cell = p.Board(side, col, row);
+                const bool full = cell.Full == kTrue;
+                if (!full && side == kReceiving && (cell.PieceCol != -1 || cell.PieceRow != -1))
+                    return QStringLiteral("empty receiving cell (%1, %2) names a piece")
+                        .arg(col)
+                        .arg(row);
+                if (full) {
+                    if (cell.PieceCol < 0 || cell.PieceCol >= n || cell.PieceRow < 0 ||
+                        cell.PieceRow >= n)
+                        return QStringLiteral("cell (%1, %2, %3) names no piece")
+                            .arg(side)
+                            .arg(col)
+                            .arg(row);
+                    ++places[static_cast<std::size_t>(cell.PieceRow * n + cell.PieceCol)];
+                }
+                const QString fault = compareInterior(
+                    p, window.image(), cell.X, cell.Y, full ? &homes : nullptr,
+                    cell.PieceCol * p.CellWidth, cell.PieceRow * p.CellHeight, window.background());
+                if (!fault.isEmpty())
+                    return QStringLiteral("cell (%1, %2, %3): %4")
+                        .arg(side)
+                        .arg(col)
+                        .arg(row)
+                        .arg(fault);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < places.size(); ++i)
+        if (places[i] != 1)
+            return QStringLiteral("piece %1 is in %2 places").arg(i).arg(places[i]);
+    return {};
+}
+
+QString referenceFault(const Puzzle& p, const Surface& picture2, const QImage& homes) {
+    const QImage& ref = picture2.image();
+    for (int y = 0; y < p.BoardHeight; ++y) {
+        if (y % p.CellHeight == 0)
+            continue;
+        for (int x = 0; x < p.BoardWidth; ++x) {
+            if (x % p.CellWidth == 0 || x >= homes.width() || y >= homes.height())
+                continue;
+            if (ref.pixel(x, y) != homes.pixel(x, y))
+                return QStringLiteral("Picture2 pixel (%1, %2) differs").arg(x).arg(y);
+        }
+    }
+    return {};
+}
+
+} // namespace tivra::testing

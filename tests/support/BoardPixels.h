@@ -1,0 +1,31 @@
+#pragma once
+
+#include "board/Puzzle.h"
+#include "paint/BoardSurfaces.h"
+
+#include <QImage>
+#include <QString>
+
+namespace tivra::testing {
+
+// A picture whose every pixel is different from its neighbours, so that a
+// piece shown one pixel off, or in the wrong cell, never matches.
+QImage codedPicture(int width, int height);
+
+// The source grid as New Game leaves it before the shuffle: every piece at
+// home, outlines drawn. Pieces are cut from this.
+QImage homeGrid(const Puzzle& puzzle, const Surface& window);
+
+// The home grid for a picture on a client area at a grid size, painted afresh.
+QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divisions);
+
+// Checks that every full cell shows exactly its piece's pixels (inside its
+// outline), that every empty cell shows the background, and that each piece
+// is in exactly one place. Returns the first fault found, or an empty string.
+QString boardFault(const Puzzle& puzzle, const Surface& window, const QImage& homes);
+
+// Checks that Picture2 holds the unshuffled picture: the home grid's pixels
+// everywhere but on the outlines.
+QString referenceFault(const Puzzle& puzzle, const Surface& picture2, const QImage& homes);
+
+} // namespace tivra::testing
