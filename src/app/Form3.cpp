@@ -29,10 +29,13 @@ void Form3::Form_Load() {
 }
 
 void Form3::showCentred() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    show();
+    // A tool window stays out of the taskbar, but this one, open alone, still
+    // keeps the program running until it is closed.
+    setAttribute(Qt::WA_QuitOnClose, true);
+    if (const QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->geometry().center());
         move(frame.topLeft());
     }
-    show();
 }
