@@ -113,14 +113,6 @@ void Form1::showEvent(QShowEvent* event) {
     if (fittedToScreen_)
         return;
     fittedToScreen_ = true;
-    // The sound device is opened once the window is up, off the start-up path.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            sound_ = std::make_unique<MoveSound>(appPath_ + QDir::separator() +
-                                                 QStringLiteral("sunet.wav"));
-        },
-        Qt::QueuedConnection);
     // The window manager's frame is known only now; keep the outer frame on
     // the screen's free area.
     const QSize frame = frameGeometry().size() - geometry().size();
@@ -151,6 +143,11 @@ void Form1::setIdleMenus(bool idle) {
 }
 
 void Form1::JocNou_Click() {
+    // The sound device is opened with the first game, off the start-up path;
+    // it is ready long before the player's first move.
+    if (!sound_)
+        sound_ =
+            std::make_unique<MoveSound>(appPath_ + QDir::separator() + QStringLiteral("sunet.wav"));
     puzzle_.GameActive = true;
     IncarcaPoza->setEnabled(false);
     Optiuni->setEnabled(false);

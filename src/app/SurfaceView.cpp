@@ -35,8 +35,11 @@ void SurfaceView::surfaceVisibilityChanged(bool visible) {
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = event->rect();
-    painter.fillRect(area, QColor(surface_.background()));
-    painter.drawImage(area.topLeft(), surface_.image(), area);
+    const QRect stored = area.intersected(surface_.image().rect());
+    if (stored != area)
+        painter.fillRect(area, QColor(surface_.background()));
+    if (!stored.isEmpty())
+        painter.drawImage(stored.topLeft(), surface_.image(), stored);
 }
 
 void SurfaceView::keyPressEvent(QKeyEvent* event) {

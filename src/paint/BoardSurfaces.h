@@ -22,8 +22,8 @@ struct LoadedPicture {
 struct BoardSurfaces {
     Surface window{kWindowBackground}; // the main window's client area
     LoadedPicture Picture1;            // the current picture, hidden
-    Surface Picture2{kFaceColour};     // the reference overlay
-    Surface Picture3{kFaceColour};     // scratch for one cell
+    Surface Picture2{kFaceColour, {}, Surface::Storage::DrawnPartOnly}; // the reference overlay
+    Surface Picture3{kFaceColour};                                      // scratch for one cell
 };
 
 } // namespace tivra

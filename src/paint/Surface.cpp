@@ -1,24 +1,77 @@
 #include "Surface.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include <vector>
 
 namespace tivra {
 
-Surface::Surface(QRgb background, QSize size) : background_(background) {
+namespace {
+
+// A large surface is first touched all at once, by a fill: backing it with
+// huge pages turns thousands of page faults into a handful, which shows in
+// the time to the first painted board.
+QImage allocateImage(QSize size) {
+    constexpr std::size_t kHugePage = 2u << 20;
+    const std::size_t bytes = static_cast<std::size_t>(size.width()) *
+                              static_cast<std::size_t>(size.height()) * sizeof(QRgb);
+    if (bytes < kHugePage)
+        return QImage(size, QImage::Format_RGB32);
+    void* memory = nullptr;
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (posix_memalign(&memory, kHugePage, rounded) != 0)
+        return QImage(size, QImage::Format_RGB32);
+    madvise(memory, rounded, MADV_HUGEPAGE);
+    return QImage(
+        static_cast<uchar*>(memory), size.width(), size.height(),
+        size.width() * static_cast<qsizetype>(sizeof(QRgb)), QImage::Format_RGB32,
+        [](void* data) { std::free(data); }, memory);
+}
+
+} // namespace
+
+Surface::Surface(QRgb background, QSize size, Storage storage)
+    : storage_(storage), background_(background) {
     resize(size);
 }
 
 void Surface::resize(QSize size) {
-    image_ = QImage(size.expandedTo(QSize(0, 0)), QImage::Format_RGB32);
-    image_.fill(background_);
-    markDrawn(image_.rect());
+    size_ = size.expandedTo(QSize(0, 0));
+    image_ = QImage();
+    Cls();
 }
 
 void Surface::Cls() {
-    image_.fill(background_);
-    markDrawn(image_.rect());
+    if (storage_ == Storage::Whole) {
+        if (image_.size() != size_)
+            image_ = allocateImage(size_);
+        image_.fill(background_);
+    } else {
+        image_ = QImage();
+    }
+    markDrawn(QRect(QPoint(0, 0), size_));
+}
+
+QRgb Surface::pixel(int x, int y) const {
+    return image_.valid(x, y) ? image_.pixel(x, y) : background_;
+}
+
+QImage& Surface::pixelsFor(const QRect& area) {
+    const QRect clipped = area.intersected(QRect(QPoint(0, 0), size_));
+    if (!clipped.isEmpty() && !image_.rect().contains(clipped)) {
+        // Grow the stored part to reach the area; what is new is background.
+        const QSize grown =
+            image_.size().expandedTo(QSize(clipped.right() + 1, clipped.bottom() + 1));
+        QImage larger(grown, QImage::Format_RGB32);
+        larger.fill(background_);
+        for (int y = 0; y < image_.height(); ++y)
+            std::memcpy(larger.scanLine(y), image_.constScanLine(y),
+                        static_cast<std::size_t>(image_.width()) * sizeof(QRgb));
+        image_ = std::move(larger);
+    }
+    return image_;
 }
 
 namespace {
@@ -36,10 +89,10 @@ void fillClipped(QImage& image, const QRect& area, QRgb colour) {
 } // namespace
 
 void Surface::fillRect(const QRect& area, QRgb colour) {
-    const QRect clipped = area.intersected(image_.rect());
+    const QRect clipped = area.intersected(QRect(QPoint(0, 0), size_));
     if (clipped.isEmpty())
         return;
-    fillClipped(image_, clipped, colour);
+    fillClipped(pixelsFor(clipped), clipped, colour);
     markDrawn(clipped);
 }
 
@@ -48,13 +101,14 @@ void Surface::BoxOutline(int x1, int y1, int x2, int y2, QRgb colour) {
         std::swap(x1, x2);
     if (y1 > y2)
         std::swap(y1, y2);
-    const QRect bounds = image_.rect();
+    const QRect bounds = QRect(QPoint(0, 0), size_);
+    QImage& pixels = pixelsFor(QRect(QPoint(x1, y1), QPoint(x2, y2)));
     for (const QRect& edge :
          {QRect(QPoint(x1, y1), QPoint(x2, y1)), QRect(QPoint(x1, y2), QPoint(x2, y2)),
           QRect(QPoint(x1, y1), QPoint(x1, y2)), QRect(QPoint(x2, y1), QPoint(x2, y2))}) {
         const QRect clipped = edge.intersected(bounds);
         if (!clipped.isEmpty())
-            fillClipped(image_, clipped, colour);
+            fillClipped(pixels, clipped, colour);
     }
     markDrawn(QRect(QPoint(x1, y1), QPoint(x2, y2)));
 }
@@ -68,7 +122,7 @@ void Surface::setVisible(bool visible) {
 }
 
 void Surface::markDrawn(const QRect& area) {
-    drawn_ |= area.intersected(image_.rect());
+    drawn_ |= area.intersected(QRect(QPoint(0, 0), size_));
     if (!drawnReported_ && !drawn_.isEmpty() && observer_) {
         drawnReported_ = true;
         observer_->surfaceDrawn();
@@ -106,10 +160,12 @@ bool clipCopy(QSize destSize, QSize srcSize, int& x, int& y, int& w, int& h, int
 
 } // namespace
 
+// The source's stored pixels are copied; a source that keeps only its drawn
+// part is read as far as it is stored.
 void BitBlt(Surface& dest, int x, int y, int w, int h, const Surface& src, int sx, int sy) {
-    if (!clipCopy(dest.size(), src.size(), x, y, w, h, sx, sy))
+    if (!clipCopy(dest.size(), src.image().size(), x, y, w, h, sx, sy))
         return;
-    QImage& to = dest.pixels();
+    QImage& to = dest.pixelsFor(QRect(x, y, w, h));
     const QImage& from = src.image();
     const std::size_t bytes = static_cast<std::size_t>(w) * sizeof(QRgb);
     // Within one image a downward copy must start from the bottom row.
@@ -131,9 +187,10 @@ void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, in
         src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32
             ? src
             : src.convertToFormat(QImage::Format_RGB32);
-    const QRect target = QRect(x, y, w, h).intersected(dest.image().rect());
+    const QRect target = QRect(x, y, w, h).intersected(QRect(QPoint(0, 0), dest.size()));
     if (target.isEmpty())
         return;
+    QImage& to = dest.pixelsFor(target);
     // Each destination pixel takes the source pixel under its centre.
     auto sourceIndex = [](int i, int length, int sourceLength, int sourceStart, int limit) {
         const long long s = sourceStart + (2LL * i + 1) * sourceLength / (2LL * length);
@@ -143,7 +200,6 @@ void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, in
     for (int i = 0; i < target.width(); ++i)
         columns[static_cast<std::size_t>(i)] =
             sourceIndex(target.left() - x + i, w, sw, sx, source.width());
-    QImage& to = dest.pixels();
     for (int row = target.top(); row <= target.bottom(); ++row) {
         const int sourceRow = sourceIndex(row - y, h, sh, sy, source.height());
         const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sourceRow));

@@ -18,15 +18,23 @@ public:
 
 // A persistent in-memory image with a background colour. Every pixel the game
 // shows lives in one of these; a window only copies from it.
+//
+// A surface that is mostly background (the reference overlay) can keep only
+// the part drawn on since its last Cls: its image then covers the top-left of
+// the surface, and every pixel beyond it is background.
 class Surface {
 public:
-    explicit Surface(QRgb background, QSize size = {});
+    enum class Storage { Whole, DrawnPartOnly };
 
-    void resize(QSize size); // the new image is all background
-    QSize size() const { return image_.size(); }
-    int ScaleWidth() const { return image_.width(); }
-    int ScaleHeight() const { return image_.height(); }
+    explicit Surface(QRgb background, QSize size = {}, Storage storage = Storage::Whole);
+
+    void resize(QSize size); // the new surface is all background
+    QSize size() const { return size_; }
+    int ScaleWidth() const { return size_.width(); }
+    int ScaleHeight() const { return size_.height(); }
+    // The stored pixels: the whole surface, or its drawn top-left part.
     const QImage& image() const { return image_; }
+    QRgb pixel(int x, int y) const;
     QRgb background() const { return background_; }
 
     void Cls();
@@ -43,11 +51,14 @@ public:
     QRect takeDrawnArea();
     void setObserver(SurfaceObserver* observer) { observer_ = observer; }
 
-    // For the block transfers: raw pixels, and the note of what they wrote.
-    QImage& pixels() { return image_; }
+    // For the block transfers: raw pixels that cover `area` (clipped to the
+    // surface), and the note of what they wrote.
+    QImage& pixelsFor(const QRect& area);
     void markDrawn(const QRect& area);
 
 private:
+    QSize size_;
+    Storage storage_;
     QImage image_;
     QRgb background_;
     QRect drawn_;

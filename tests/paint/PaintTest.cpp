@@ -132,8 +132,8 @@ void PaintTest::setupShowsOutlinesAndTheWholePicture() {
     QCOMPARE(game.countPixels(kCursorColour), 0);
     // Picture2 holds the same picture at its top-left corner, on its own grey.
     for (QPoint at : {QPoint(0, 0), QPoint(200, 100), QPoint(432, 366)})
-        QCOMPARE(game.surfaces.Picture2.image().pixel(at), shown.pixel(at + QPoint(533, 50)));
-    QCOMPARE(game.surfaces.Picture2.image().pixel(433, 0), kFaceColour);
+        QCOMPARE(game.surfaces.Picture2.pixel(at.x(), at.y()), shown.pixel(at + QPoint(533, 50)));
+    QCOMPARE(game.surfaces.Picture2.pixel(433, 0), kFaceColour);
 }
 
 void PaintTest::cursorTwiceLeavesOneBlueBox() {

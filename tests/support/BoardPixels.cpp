@@ -94,14 +94,13 @@ QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) 
 }
 
 QString referenceFault(const Puzzle& p, const Surface& picture2, const QImage& homes) {
-    const QImage& ref = picture2.image();
     for (int y = 0; y < p.BoardHeight; ++y) {
         if (y % p.CellHeight == 0)
             continue;
         for (int x = 0; x < p.BoardWidth; ++x) {
             if (x % p.CellWidth == 0 || x >= homes.width() || y >= homes.height())
                 continue;
-            if (ref.pixel(x, y) != homes.pixel(x, y))
+            if (picture2.pixel(x, y) != homes.pixel(x, y))
                 return QStringLiteral("Picture2 pixel (%1, %2) differs").arg(x).arg(y);
         }
     }

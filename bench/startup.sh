@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Start-up of the game on a real X server (Xvfb at 1920 x 1080).
+#   bench/startup.sh [build-dir]
+set -euo pipefail
+build=${1:-build}
+display=:$((150 + RANDOM % 100))
+Xvfb "$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+server=$!
+trap 'kill $server' EXIT
+sleep 1
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/startup_bench" "$build/bench/startup_probe"
