@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLoggingCategory>
 
 namespace {
 
@@ -21,6 +22,36 @@ PictureLoadResult failure(const QString& reason) {
     return {std::nullopt, reason};
 }
 
+// Qt's decoders report damaged data (a corrupt JPEG scan, a cut-off file) as
+// warnings and still hand back an image, partly grey or garbled. While one of
+// these is alive, such warnings are caught and counted instead of printed.
+class DecoderWarnings {
+public:
+    DecoderWarnings() {
+        count_ = 0;
+        previous_ = qInstallMessageHandler(&DecoderWarnings::handle);
+    }
+    ~DecoderWarnings() { qInstallMessageHandler(previous_); }
+    DecoderWarnings(const DecoderWarnings&) = delete;
+    DecoderWarnings& operator=(const DecoderWarnings&) = delete;
+
+    int count() const { return count_; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        const QByteArray category = context.category ? QByteArray(context.category) : QByteArray();
+        if (type == QtWarningMsg && category.startsWith("qt.gui.imageio")) {
+            ++count_;
+            return;
+        }
+        if (previous_)
+            previous_(type, context, text);
+    }
+
+    static inline int count_ = 0;
+    static inline QtMessageHandler previous_ = nullptr;
+};
+
 } // namespace
 
 bool isTruncatedJpeg(const QByteArray& data) {
@@ -35,6 +66,45 @@ bool isTruncatedJpeg(const QByteArray& data) {
     return data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan + 2) < 0;
 }
 
+PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
+                                  QSize maxDecoded) {
+    if (data.isEmpty())
+        return failure(QStringLiteral("empty file"));
+    if (isTruncatedJpeg(data))
+        return failure(QStringLiteral("the picture's data is cut short"));
+
+    QByteArray bytes = data; // the reader needs a device of its own
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, formatHint.toLower());
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    DecoderWarnings warnings;
+    const QSize stored = reader.size();
+    if (!stored.isValid() || stored.isEmpty())
+        return failure(QStringLiteral("not a picture: %1").arg(reader.errorString()));
+    if (stored.width() > kLargestSide || stored.height() > kLargestSide)
+        return failure(QStringLiteral("picture too large"));
+
+    // The layout sees the picture upright; the decoder scales it as stored.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    const QSize upright = turned ? stored.transposed() : stored;
+    const QSize target = decodedSize(upright, maxDecoded);
+    if (target != upright)
+        reader.setScaledSize(turned ? target.transposed() : target);
+    QImage image = reader.read();
+    if (image.isNull())
+        return failure(reader.errorString());
+    if (warnings.count() > 0)
+        return failure(QStringLiteral("the picture's data is damaged"));
+
+    if (image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return failure(QStringLiteral("out of memory"));
+    return {tivra::LoadedPicture{std::move(image), upright}, QString()};
+}
+
 PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
     const QFileInfo info(path);
     if (!info.exists())
@@ -45,38 +115,12 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(file.errorString());
-    const uchar* mapped = file.map(0, file.size());
+    // Mapped, not read: a large photo costs no copy in memory.
+    const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
     const QByteArray data =
         mapped ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size())
                : file.readAll();
-    if (data.isEmpty())
-        return failure(QStringLiteral("empty file"));
-
-    QByteArray copy = data; // the reader needs a device of its own
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, QFileInfo(path).suffix().toLatin1());
-    reader.setDecideFormatFromContent(true);
-    const QSize full = reader.size();
-    if (!full.isValid() || full.isEmpty())
-        return failure(QStringLiteral("not a picture: %1").arg(reader.errorString()));
-    if (full.width() > kLargestSide || full.height() > kLargestSide)
-        return failure(QStringLiteral("picture too large"));
-
-    const QSize target = decodedSize(full, maxDecoded);
-    if (target != full)
-        reader.setScaledSize(target);
-    QImage image = reader.read();
-    if (image.isNull())
-        return failure(reader.errorString());
-    if (isTruncatedJpeg(data))
-        return failure(QStringLiteral("the picture's data is cut short"));
-
-    if (image.format() != QImage::Format_RGB32)
-        image = image.convertToFormat(QImage::Format_RGB32);
-    if (image.isNull())
-        return failure(QStringLiteral("out of memory"));
-    return {tivra::LoadedPicture{std::move(image), full}, QString()};
+    return loadPictureData(data, info.suffix().toLatin1(), maxDecoded);
 }
 
 tivra::LoadedPicture defaultPicture() {

@@ -1,0 +1,294 @@
+// Every kind of file a player might pick, loaded through the same path as
+// "Incarca Poza": the good ones load with the layout the board's arithmetic
+// gives, the others are refused with a message and change nothing.
+#include "BoardPixels.h"
+#include "Dialogs.h"
+#include "app/Form1.h"
+#include "app/SurfaceView.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <functional>
+#include <memory>
+#include <random>
+
+using namespace tivra;
+using tivra::testing::answerNextMessageBox;
+using tivra::testing::SeenMessage;
+
+namespace {
+
+enum class Outcome { Loads, Refused, Either };
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QByteArray randomBytes(int count, unsigned seed) {
+    std::mt19937 gen(seed);
+    QByteArray bytes(count, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(gen() & 0xFF);
+    return bytes;
+}
+
+void put32le(QByteArray& bytes, int at, quint32 value) {
+    qToLittleEndian(value, bytes.data() + at);
+}
+
+// A bitmap whose header claims width x height but that holds a few bytes only.
+QByteArray lyingBitmap(int width, int height) {
+    QByteArray bytes(54 + 64, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32le(bytes, 2, static_cast<quint32>(bytes.size()));
+    put32le(bytes, 10, 54);
+    put32le(bytes, 14, 40);
+    put32le(bytes, 18, static_cast<quint32>(width));
+    put32le(bytes, 22, static_cast<quint32>(height));
+    bytes[26] = 1;  // planes
+    bytes[28] = 24; // bits per pixel
+    return bytes;
+}
+
+quint32 crc32(const QByteArray& data) {
+    quint32 crc = 0xFFFFFFFFu;
+    for (char c : data) {
+        crc ^= static_cast<quint8>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& body) {
+    QByteArray chunk(4, '\0');
+    qToBigEndian(static_cast<quint32>(body.size()), chunk.data());
+    const QByteArray typed = QByteArray(type) + body;
+    QByteArray crc(4, '\0');
+    qToBigEndian(crc32(typed), crc.data());
+    return chunk + typed + crc;
+}
+
+// A PNG whose header claims width x height, with almost no pixel data.
+QByteArray lyingPng(int width, int height) {
+    QByteArray header(13, '\0');
+    qToBigEndian(static_cast<quint32>(width), header.data());
+    qToBigEndian(static_cast<quint32>(height), header.data() + 4);
+    header[8] = 8; // bits per channel
+    header[9] = 2; // RGB
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) +
+           pngChunk("IDAT", QByteArray::fromHex("789c030000000001")) + pngChunk("IEND", {});
+}
+
+QByteArray photo(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(qRgb(30, 160, 90));
+    for (int y = 0; y < height; y += 97)
+        for (int x = 0; x < width; x += 89)
+            image.setPixel(x, y, qRgb(250, 250, 250));
+    return encoded(image, "JPG");
+}
+
+struct Case {
+    QString name;
+    std::function<void(const QString& path)> make;
+    Outcome outcome;
+    QSize size; // for a picture that loads
+};
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class BadPicturesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void eachFile_data();
+    void eachFile();
+
+private:
+    std::unique_ptr<Form1> form;
+    QTemporaryDir dir;
+};
+
+void BadPicturesTest::initTestCase() {
+    form = std::make_unique<Form1>();
+    form->seedRandom(5);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void BadPicturesTest::cleanupTestCase() {
+    form.reset();
+}
+
+void BadPicturesTest::eachFile_data() {
+    QTest::addColumn<int>("index");
+    QTest::newRow("empty") << 0;
+    QTest::newRow("JPEG cut in half") << 1;
+    QTest::newRow("JPEG with damaged middle") << 2;
+    QTest::newRow("random bytes as .jpg") << 3;
+    QTest::newRow("random bytes as .bmp") << 4;
+    QTest::newRow("PNG named .jpg") << 5;
+    QTest::newRow("BMP claiming 60000 x 60000") << 6;
+    QTest::newRow("PNG claiming 60000 x 60000") << 7;
+    QTest::newRow("1 x 1") << 8;
+    QTest::newRow("1 x 4000") << 9;
+    QTest::newRow("20000 x 50") << 10;
+    QTest::newRow("100 megapixel JPEG") << 11;
+    QTest::newRow("folder named x.jpg") << 12;
+    QTest::newRow("no read permission") << 13;
+    QTest::newRow("removed before loading") << 14;
+    QTest::newRow("upright photo with orientation tag") << 15;
+}
+
+void BadPicturesTest::eachFile() {
+    QFETCH(int, index);
+    const QByteArray jpeg = encoded(tivra::testing::codedPicture(640, 480), "JPG");
+    const std::vector<Case> cases = {
+        {"empty.jpg", [](const QString& p) { write(p, {}); }, Outcome::Refused, {}},
+        {"half.jpg",
+         [&](const QString& p) { write(p, jpeg.left(jpeg.size() / 2)); },
+         Outcome::Refused,
+         {}},
+        {"damaged.jpg",
+         [&](const QString& p) {
+             QByteArray bytes = jpeg;
+             const QByteArray junk = randomBytes(200, 11);
+             bytes.replace(bytes.size() / 2, junk.size(), junk);
+             write(p, bytes);
+         },
+         Outcome::Either, QSize(640, 480)},
+        {"random.jpg",
+         [](const QString& p) { write(p, randomBytes(20000, 1)); },
+         Outcome::Refused,
+         {}},
+        {"random.bmp",
+         [](const QString& p) { write(p, randomBytes(20000, 2)); },
+         Outcome::Refused,
+         {}},
+        {"really-png.jpg",
+         [](const QString& p) { write(p, encoded(tivra::testing::codedPicture(300, 200), "PNG")); },
+         Outcome::Loads, QSize(300, 200)},
+        {"liar.bmp",
+         [](const QString& p) { write(p, lyingBitmap(60000, 60000)); },
+         Outcome::Refused,
+         {}},
+        {"liar.png",
+         [](const QString& p) { write(p, lyingPng(60000, 60000)); },
+         Outcome::Refused,
+         {}},
+        {"dot.bmp",
+         [](const QString& p) {
+             QImage dot(1, 1, QImage::Format_RGB32);
+             dot.fill(qRgb(200, 10, 10));
+             write(p, encoded(dot, "BMP"));
+         },
+         Outcome::Loads, QSize(1, 1)},
+        {"needle.bmp",
+         [](const QString& p) {
+             QImage needle(1, 4000, QImage::Format_RGB32);
+             needle.fill(qRgb(1, 2, 3));
+             write(p, encoded(needle, "BMP"));
+         },
+         Outcome::Refused,
+         {}},
+        {"ribbon.bmp",
+         [](const QString& p) {
+             QImage ribbon(20000, 50, QImage::Format_RGB32);
+             ribbon.fill(qRgb(1, 2, 3));
+             write(p, encoded(ribbon, "BMP"));
+         },
+         Outcome::Refused,
+         {}},
+        {"huge.jpg", [](const QString& p) { write(p, photo(12000, 8400)); }, Outcome::Loads,
+         QSize(12000, 8400)},
+        {"x.jpg", [](const QString& p) { QVERIFY(QDir().mkpath(p)); }, Outcome::Refused, {}},
+        {"locked.jpg",
+         [&](const QString& p) {
+             write(p, jpeg);
+             QFile::setPermissions(p, {});
+         },
+         Outcome::Either, QSize(640, 480)}, // root reads it anyway
+        {"gone.jpg",
+         [&](const QString& p) {
+             write(p, jpeg);
+             QFile::remove(p);
+         },
+         Outcome::Refused,
+         {}},
+        {"phone.jpg",
+         [](const QString& p) {
+             // Stored 500 x 300 on its side, tagged to be turned a quarter.
+             QImage stored(500, 300, QImage::Format_RGB32);
+             stored.fill(qRgb(40, 90, 200));
+             QImageWriter writer(p, "jpeg");
+             writer.setTransformation(QImageIOHandler::TransformationRotate90);
+             QVERIFY(writer.write(stored));
+         },
+         Outcome::Loads, QSize(300, 500)},
+    };
+    const Case& c = cases.at(static_cast<std::size_t>(index));
+    const QString path = dir.filePath(c.name);
+    c.make(path);
+
+    Puzzle& p = form->puzzle();
+    const QImage before = form->surfaces().window.image().copy();
+    const QSize pictureBefore = form->surfaces().Picture1.pixelSize;
+    const bool activeBefore = p.GameActive;
+    SeenMessage seen;
+    answerNextMessageBox(&seen);
+    const bool loaded = form->loadPictureFile(path);
+    if (loaded)
+        QTest::qWait(20); // let the unused message-box watcher find nothing
+
+    if (c.outcome == Outcome::Loads)
+        QVERIFY2(loaded, qPrintable(c.name));
+    if (c.outcome == Outcome::Refused)
+        QVERIFY2(!loaded, qPrintable(c.name));
+    if (loaded) {
+        QCOMPARE(form->surfaces().Picture1.pixelSize, c.size);
+        Puzzle expected;
+        const QSize client = form->clientArea()->size();
+        QVERIFY(expected.ComputeLayout(client.width(), client.height(), c.size.width(),
+                                       c.size.height(), 4));
+        QCOMPARE(p.BoardWidth, expected.BoardWidth);
+        QCOMPARE(p.BoardHeight, expected.BoardHeight);
+        QCOMPARE(p.CellWidth, expected.CellWidth);
+        // No grey half: the bottom rows are the picture's, not a filler.
+        const QImage& image = form->surfaces().Picture1.image;
+        const QRgb lastRow = image.pixel(image.width() / 2, image.height() - 1);
+        QVERIFY(lastRow != qRgb(128, 128, 128));
+        QCOMPARE(tivra::testing::boardFault(
+                     p, form->surfaces().window,
+                     tivra::testing::freshHomeGrid(form->surfaces().Picture1, client, 4)),
+                 QString());
+    } else {
+        QTRY_VERIFY(!seen.text.isEmpty());
+        QCOMPARE(seen.title, QStringLiteral("Tivra"));
+        QVERIFY2(seen.text.contains(c.name), qPrintable(seen.text));
+        QCOMPARE(form->surfaces().window.image(), before);
+        QCOMPARE(form->surfaces().Picture1.pixelSize, pictureBefore);
+        QCOMPARE(p.GameActive, activeBefore);
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QTEST_MAIN(BadPicturesTest)
+#include "BadPicturesTest.moc"
