@@ -2,7 +2,7 @@
 // "Incarca Poza": the good ones load with the layout the board's arithmetic
 // gives, the others are refused with a message and change nothing.
 #include "BoardPixels.h"
-#include "Dialogs.h"
+#include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/SurfaceView.h"
 

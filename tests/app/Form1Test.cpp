@@ -1,6 +1,6 @@
 #include "app/Form1.h"
 #include "BoardPixels.h"
-#include "Dialogs.h"
+#include "UiDriving.h"
 #include "app/Module1.h"
 #include "app/PictureDialog.h"
 #include "app/SurfaceView.h"

@@ -1,3 +1,4 @@
+#include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "app/Form3.h"
@@ -21,26 +22,11 @@ using namespace tivra;
 
 namespace {
 
-// Clicks one of the scroll bar's two arrow buttons, wherever the style puts it.
-void clickArrow(QScrollBar* bar, QStyle::SubControl arrow) {
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    const QRect button = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, arrow, bar);
-    QTest::mouseClick(bar, Qt::LeftButton, {}, button.center());
-}
-
 void upperArrow(Form2* options) {
-    clickArrow(options->VScroll1, QStyle::SC_ScrollBarSubLine);
+    tivra::testing::clickScrollArrow(options->VScroll1, QStyle::SC_ScrollBarSubLine);
 }
 void lowerArrow(Form2* options) {
-    clickArrow(options->VScroll1, QStyle::SC_ScrollBarAddLine);
+    tivra::testing::clickScrollArrow(options->VScroll1, QStyle::SC_ScrollBarAddLine);
 }
 
 const QString kHelpText = QStringLiteral(

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStyle>
+
+class QScrollBar;
 #include <functional>
 
 namespace tivra::testing {
@@ -15,9 +18,26 @@ struct SeenMessage {
 // `whileOpen` and presses OK. Call before the action that opens it.
 void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen = {});
 
+// Presses OK on every message box that opens from now on, as long as the
+// returned object lives; counts them.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer();
+    ~MessageBoxAnswerer();
+    int answered() const { return answered_; }
+
+private:
+    struct Watch;
+    Watch* watch_;
+    int answered_ = 0;
+};
+
+// Clicks the scroll bar's arrow button (SC_ScrollBarSubLine is the upper one).
+void clickScrollArrow(QScrollBar* bar, QStyle::SubControl arrow);
+
 // Runs `handle` on the next modal dialog of type T once it is shown.
 template <typename T> void handleNextDialog(std::function<void(T*)> handle);
 
 } // namespace tivra::testing
 
-#include "Dialogs.inl"
+#include "UiDriving.inl"

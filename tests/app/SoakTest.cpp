@@ -1,0 +1,303 @@
+// A long game of random events through the real main window: whatever is
+// pressed, clicked, resized or loaded, the board stays whole.
+//   TIVRA_SOAK_SEED=n TIVRA_SOAK_EVENTS=n replay or lengthen a run.
+#include "BoardPixels.h"
+#include "UiDriving.h"
+#include "app/Form1.h"
+#include "app/Form2.h"
+#include "app/Module1.h"
+#include "app/SurfaceView.h"
+#include "paint/BoardPainter.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <map>
+#include <memory>
+#include <random>
+#include <tuple>
+
+using namespace tivra;
+
+namespace {
+
+unsigned envNumber(const char* name, unsigned fallback) {
+    bool ok = false;
+    const unsigned value = qEnvironmentVariable(name).toUInt(&ok);
+    return ok ? value : fallback;
+}
+
+// What a board should look like, painted afresh for a picture, client size
+// and grid size: the pieces' home grid, and the whole idle board.
+struct Expected {
+    QImage homes;
+    QImage idle;
+    QImage reference;
+};
+
+} // namespace
+
+class SoakTest : public QObject {
+    Q_OBJECT
+private slots:
+    void randomEventsKeepTheBoardWhole();
+
+private:
+    int pick(int n) { return static_cast<int>(gen() % static_cast<unsigned>(n)); }
+    void key(Qt::Key k) { QTest::keyClick(form->clientArea(), k); }
+    // A function key pressed in the main window.
+    void shortcut(Qt::Key k) {
+        if (!form->isActiveWindow()) {
+            form->activateWindow();
+            if (!QTest::qWaitForWindowActive(form.get()))
+                qWarning("the main window did not become active");
+        }
+        QTest::keyClick(form.get(), k);
+    }
+    void pressAt(QPoint at, Qt::MouseButton button);
+    QPoint randomPointIn(int side);
+    void solve();
+    void options();
+    void loadSomething();
+    void resize();
+    QString fault();
+    const Expected& expected();
+
+    std::unique_ptr<Form1> form;
+    std::mt19937 gen;
+    QTemporaryDir dir;
+    QStringList pictures;
+    std::map<std::tuple<qint64, int, int, int>, Expected> cache;
+};
+
+void SoakTest::pressAt(QPoint at, Qt::MouseButton button) {
+    // The press goes to whatever is under the pointer: the board, or the
+    // whole picture over it.
+    QWidget* client = form->clientArea();
+    QWidget* target = client->childAt(at);
+    if (!target)
+        target = client;
+    QTest::mouseClick(target, button, {}, target->mapFrom(client, at));
+}
+
+QPoint SoakTest::randomPointIn(int side) {
+    const Puzzle& p = form->puzzle();
+    const int n = p.gridSize();
+    const CellRec& cell = p.Board(side, pick(n), pick(n));
+    // Grid lines included.
+    return {cell.X + pick(std::max(1, p.CellWidth + 1)),
+            cell.Y + pick(std::max(1, p.CellHeight + 1))};
+}
+
+// A player who finishes the picture: wrong pieces back first, then every
+// piece home, the last click winning.
+void SoakTest::solve() {
+    Puzzle& p = form->puzzle();
+    if (!p.GameActive)
+        return;
+    if (form->surfaces().Picture2.Visible())
+        shortcut(Qt::Key_F9);
+    const int n = p.gridSize();
+    auto centre = [&](const CellRec& c) {
+        return QPoint(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2);
+    };
+    for (int row = 0; row < n; ++row)
+        for (int col = 0; col < n; ++col) {
+            const CellRec& cell = p.Board(kReceiving, col, row);
+            if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row))
+                pressAt(centre(cell), Qt::LeftButton);
+        }
+    for (int row = 0; row < n && p.GameActive; ++row)
+        for (int col = 0; col < n && p.GameActive; ++col) {
+            if (p.Board(kReceiving, col, row).Full == kTrue)
+                continue;
+            while (p.CursorCol != col)
+                key(p.CursorCol < col ? Qt::Key_Right : Qt::Key_Left);
+            while (p.CursorRow != row)
+                key(p.CursorRow < row ? Qt::Key_Down : Qt::Key_Up);
+            for (int r = 0; r < n; ++r)
+                for (int c = 0; c < n; ++c) {
+                    const CellRec& slot = p.Board(kSource, c, r);
+                    if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row)
+                        pressAt(centre(slot), Qt::RightButton);
+                }
+        }
+}
+
+void SoakTest::options() {
+    Form2* window = form->optionsWindow();
+    if (!window || !window->isVisible()) {
+        shortcut(Qt::Key_F3); // does nothing during a game
+        return;
+    }
+    switch (pick(5)) {
+    case 0:
+        window->close();
+        break;
+    case 1:
+        shortcut(Qt::Key_F3);
+        break;
+    default:
+        tivra::testing::clickScrollArrow(window->VScroll1, pick(2) ? QStyle::SC_ScrollBarSubLine
+                                                                   : QStyle::SC_ScrollBarAddLine);
+    }
+    // Back to the game, as a player would after setting the size.
+    if (pick(2)) {
+        form->activateWindow();
+        if (!QTest::qWaitForWindowActive(form.get()))
+            qWarning("the main window did not become active");
+    }
+}
+
+void SoakTest::loadSomething() {
+    if (!form->action("IncarcaPoza")->isEnabled())
+        return; // as the menu: pictures load between games only
+    form->loadPictureFile(pictures.at(pick(static_cast<int>(pictures.size()))));
+}
+
+void SoakTest::resize() {
+    const QSize screen = form->screen()->availableGeometry().size();
+    form->resize(300 + pick(screen.width() - 300), 200 + pick(screen.height() - 200));
+    QCoreApplication::processEvents();
+}
+
+const Expected& SoakTest::expected() {
+    const LoadedPicture& picture = form->surfaces().Picture1;
+    const QSize client = form->clientArea()->size();
+    const int n = form->puzzle().gridSize();
+    const auto key = std::make_tuple(picture.image.cacheKey(), client.width(), client.height(), n);
+    auto found = cache.find(key);
+    if (found != cache.end())
+        return found->second;
+    Puzzle puzzle;
+    BoardSurfaces surfaces;
+    BoardPainter painter(puzzle, surfaces);
+    surfaces.window.resize(client);
+    surfaces.Picture2.resize(client);
+    surfaces.Picture1 = picture;
+    painter.SetupBoard(n);
+    Expected fresh;
+    fresh.idle = surfaces.window.image().copy();
+    fresh.reference = surfaces.Picture2.image().copy();
+    painter.DrawCursor();
+    fresh.homes = tivra::testing::homeGrid(puzzle, surfaces.window);
+    if (cache.size() > 64)
+        cache.clear();
+    return cache.emplace(key, fresh).first->second;
+}
+
+QString SoakTest::fault() {
+    const Puzzle& p = form->puzzle();
+    const bool idle = !p.GameActive;
+    if (form->action("IncarcaPoza")->isEnabled() != idle ||
+        form->action("Optiuni")->isEnabled() != idle)
+        return QStringLiteral("the menu does not match the game state");
+    for (const char* always : {"JocNou", "ArataPoza", "Renunta", "Exit", "Despre", "Informatii"})
+        if (!form->action(QString::fromLatin1(always))->isEnabled())
+            return QStringLiteral("%1 is disabled").arg(always);
+    if (p.CursorCol < 0 || p.CursorCol >= p.gridSize() || p.CursorRow < 0 ||
+        p.CursorRow >= p.gridSize())
+        return QStringLiteral("the cursor left the grid");
+    if (form->surfaces().window.size() != form->clientArea()->size() ||
+        form->surfaces().Picture2.size() != form->clientArea()->size())
+        return QStringLiteral("a surface does not follow the client size");
+    const Expected& want = expected();
+    if (form->surfaces().Picture2.image() != want.reference)
+        return QStringLiteral("Picture2 does not hold the whole picture");
+    if (idle)
+        return form->surfaces().window.image() == want.idle
+                   ? QString()
+                   : QStringLiteral("the idle board is not the whole picture");
+    return tivra::testing::boardFault(p, form->surfaces().window, want.homes);
+}
+
+void SoakTest::randomEventsKeepTheBoardWhole() {
+    const unsigned seed = envNumber("TIVRA_SOAK_SEED", 20261207);
+    const unsigned events = envNumber("TIVRA_SOAK_EVENTS", 20000);
+    gen.seed(seed);
+
+    // Pictures to load between games, good and bad.
+    auto save = [&](const QString& name, const QImage& image, const char* format) {
+        pictures << dir.filePath(name);
+        QVERIFY(image.save(pictures.last(), format));
+    };
+    save("scene.jpg", tivra::testing::codedPicture(400, 339), "JPG");
+    save("wide.png", tivra::testing::codedPicture(900, 200), "PNG");
+    save("tall.bmp", tivra::testing::codedPicture(150, 600), "BMP");
+    pictures << dir.filePath("nothing.jpg");
+    QFile broken(dir.filePath("broken.jpg"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(3000, '\xFF'));
+    broken.close();
+    pictures << broken.fileName();
+
+    form = std::make_unique<Form1>();
+    form->seedRandom(seed);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->clientArea()->setFocus();
+    tivra::testing::MessageBoxAnswerer answerer;
+
+    int wins = 0;
+    for (unsigned event = 0; event < events; ++event) {
+        const int roll = pick(1000);
+        const char* what = "";
+        if (roll < 30) {
+            what = "new game";
+            shortcut(Qt::Key_F2);
+        } else if (roll < 45) {
+            what = "give up";
+            shortcut(Qt::Key_F5);
+        } else if (roll < 330) {
+            what = "key";
+            static const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,
+                                           Qt::Key_Down, Qt::Key_Space, Qt::Key_A};
+            key(keys[pick(6)]);
+        } else if (roll < 780) {
+            what = "press";
+            const QSize client = form->clientArea()->size();
+            const QPoint at = pick(4) ? randomPointIn(pick(2))
+                                      : QPoint(pick(client.width()), pick(client.height()));
+            static const Qt::MouseButton buttons[] = {Qt::RightButton, Qt::RightButton,
+                                                      Qt::LeftButton, Qt::MiddleButton};
+            pressAt(at, buttons[pick(4)]);
+        } else if (roll < 800) {
+            what = "reference picture";
+            shortcut(Qt::Key_F9);
+        } else if (roll < 880) {
+            what = "options";
+            options();
+        } else if (roll < 900) {
+            what = "resize";
+            resize();
+        } else if (roll < 930) {
+            what = "load";
+            loadSomething();
+        } else if (roll < 960) {
+            what = "solve";
+            const int before = answerer.answered();
+            solve();
+            wins += answerer.answered() > before;
+
+        } else {
+            what = "other key";
+            key(Qt::Key_Tab);
+        }
+        const QString problem = fault();
+        if (!problem.isEmpty())
+            QFAIL(qPrintable(QStringLiteral("seed %1, event %2 (%3): %4")
+                                 .arg(seed)
+                                 .arg(event)
+                                 .arg(what)
+                                 .arg(problem)));
+    }
+    qInfo("%u events, %d wins, %d message boxes", events, wins, answerer.answered());
+    QVERIFY(wins > 10);
+    form.reset();
+}
+
+QTEST_MAIN(SoakTest)
+#include "SoakTest.moc"
