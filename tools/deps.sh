@@ -12,6 +12,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick
+  clang libclang-rt-14-dev
 )
 
 wanted=("${run_packages[@]}")

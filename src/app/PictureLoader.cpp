@@ -40,8 +40,10 @@ public:
 private:
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
         const QByteArray category = context.category ? QByteArray(context.category) : QByteArray();
-        if (type == QtWarningMsg && category.startsWith("qt.gui.imageio")) {
-            ++count_;
+        if (category.startsWith("qt.gui.imageio")) {
+            // Notes (a PNG's damaged optional chunk) are no harm; warnings are.
+            if (type == QtWarningMsg || type == QtCriticalMsg)
+                ++count_;
             return;
         }
         if (previous_)

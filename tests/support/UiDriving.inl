@@ -5,7 +5,8 @@ namespace tivra::testing {
 
 template <typename T>
 void handleNextDialog(std::function<void(T*)> handle) {
-    auto* poll = new QTimer;
+    // Owned by the application, so a dialog that never comes leaks nothing.
+    auto* poll = new QTimer(QCoreApplication::instance());
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, [poll, handle] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());

@@ -1,0 +1,52 @@
+// Arbitrary bytes through the game's picture loading, layout and board
+// setup, as "Incarca Poza" runs them. The first byte picks the grid size and
+// the file ending the bytes arrive under.
+#include "app/PictureLoader.h"
+#include "paint/BoardPainter.h"
+
+#include <QCoreApplication>
+#include <cstddef>
+#include <cstdint>
+#include <random>
+
+using namespace tivra;
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static QCoreApplication app(*argc, *argv); // the image format plugins need it
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1)
+        return 0;
+    static const char* const endings[] = {"jpg", "bmp", "png", "gif"};
+    const int divisions = 3 + data[0] % 8;
+    const QByteArray bytes(reinterpret_cast<const char*>(data + 1),
+                           static_cast<qsizetype>(size - 1));
+    const PictureLoadResult result =
+        loadPictureData(bytes, endings[(data[0] >> 3) % 4], QSize(885, 980));
+    if (!result.picture)
+        return 0;
+
+    // The board for that picture, refused as the game refuses it when its
+    // cells would vanish.
+    const QSize client(800, 600);
+    Puzzle puzzle;
+    if (!puzzle.ComputeLayout(client.width(), client.height(), result.picture->ScaleWidth(),
+                              result.picture->ScaleHeight(), 10))
+        return 0;
+    BoardSurfaces surfaces;
+    BoardPainter painter(puzzle, surfaces);
+    surfaces.window.resize(client);
+    surfaces.Picture2.resize(client);
+    surfaces.Picture1 = *result.picture;
+    painter.SetupBoard(divisions);
+    painter.DrawCursor();
+    std::mt19937 gen(static_cast<unsigned>(size));
+    puzzle.ShuffleBoard([&] { return static_cast<float>(gen() >> 8) / 16777216.0f; });
+    const CellRec& slot = puzzle.Board(kSource, 1, 1);
+    puzzle.TakePiece(slot.X + 1, slot.Y + 1);
+    const CellRec& cell = puzzle.Board(kReceiving, 0, 0);
+    puzzle.ReturnPiece(cell.X + 1, cell.Y + 1);
+    return 0;
+}
