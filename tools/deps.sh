@@ -13,6 +13,7 @@ test_packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev
+  appstream desktop-file-utils man-db strace
 )
 
 wanted=("${run_packages[@]}")

@@ -9,10 +9,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
+#include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
 #include <chrono>
 #include <cmath>
@@ -31,6 +32,7 @@ constexpr QSize kMaximumClient(16000, 16000);
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Have fun!"));
+    setAcceptDrops(true);
     client_ = new SurfaceView(surfaces_.window, this);
     client_->setObjectName(QStringLiteral("Form1Client"));
     client_->setMinimumSize(kMinimumClient);
@@ -103,6 +105,7 @@ void Form1::Form_Load() {
     }
     // Picture2 is placed over the client area each time it changes size.
     appPath_ = QCoreApplication::applicationDirPath();
+    soundFile_ = MoveSound::fileFor(appPath_);
     Module1::Divisions = 4;
     surfaces_.Picture1 = defaultPicture();
     // The board is laid out and painted as soon as the client area has its size.
@@ -146,8 +149,7 @@ void Form1::JocNou_Click() {
     // The sound device is opened with the first game, off the start-up path;
     // it is ready long before the player's first move.
     if (!sound_)
-        sound_ =
-            std::make_unique<MoveSound>(appPath_ + QDir::separator() + QStringLiteral("sunet.wav"));
+        sound_ = std::make_unique<MoveSound>(soundFile_);
     puzzle_.GameActive = true;
     IncarcaPoza->setEnabled(false);
     Optiuni->setEnabled(false);
@@ -256,6 +258,42 @@ void Form1::IncarcaPoza_Click() {
     if (file.isEmpty())
         return;
     loadPictureFile(file);
+}
+
+QString Form1::droppedPicture(const QDropEvent* event) const {
+    if (!IncarcaPoza->isEnabled() || !event->mimeData()->hasUrls())
+        return {};
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedPicture(event).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppedPicture(event).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QString file = droppedPicture(event);
+    if (file.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // Loaded once the drop is over, so that a message box does not keep the
+    // program the picture came from waiting.
+    QMetaObject::invokeMethod(
+        this, [this, file] { loadPictureFile(file); }, Qt::QueuedConnection);
 }
 
 void Form1::ArataPoza_Click() {

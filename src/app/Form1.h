@@ -50,9 +50,15 @@ public:
     Form3* helpWindow() const { return help_.get(); }
     void seedRandom(unsigned seed) { random_.seed(seed); }
     const QString& AppPath() const { return appPath_; }
+    const QString& moveSoundFile() const { return soundFile_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A picture file dropped on the window loads as "Incarca Poza" does, and
+    // like it only between games.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Form_Load();
@@ -61,6 +67,7 @@ private:
     void clientResized(QSize size);
     void setIdleMenus(bool idle);
     QSize largestBoard() const;
+    QString droppedPicture(const QDropEvent* event) const;
     void showMessage(const QString& title, const QString& text);
 
     tivra::Puzzle puzzle_;
@@ -81,6 +88,7 @@ private:
     std::mt19937 random_;
     tivra::RandomSource rnd_;
     QString appPath_;
+    QString soundFile_;
     std::unique_ptr<MoveSound> sound_;
     std::unique_ptr<Form2> options_;
     std::unique_ptr<Form3> help_;

@@ -1,5 +1,7 @@
 #include "MoveSound.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <canberra.h>
 
 #include <atomic>
@@ -36,6 +38,16 @@ MoveSound::MoveSound(const QString& file) : file_(file), device_(std::make_share
 }
 
 MoveSound::~MoveSound() = default;
+
+QString MoveSound::fileFor(const QString& programFolder) {
+    const QString beside = programFolder + QDir::separator() + QStringLiteral("sunet.wav");
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString installed =
+        QDir::cleanPath(programFolder + QStringLiteral("/") + QStringLiteral(TIVRA_DATA_FROM_BIN) +
+                        QStringLiteral("/sunet.wav"));
+    return QFileInfo::exists(installed) ? QDir::toNativeSeparators(installed) : beside;
+}
 
 void MoveSound::play() {
     if (!device_->ready)

@@ -16,6 +16,10 @@ public:
     void play();
     const QString& file() const { return file_; }
 
+    // The sound beside the program, or, for an installed program, in its
+    // data folder when there is none beside it.
+    static QString fileFor(const QString& programFolder);
+
 private:
     struct Device;
     QString file_;
