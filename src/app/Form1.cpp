@@ -217,9 +217,11 @@ void Form1::Optiuni_Click() {
 void Form1::Informatii_Click() {
     if (!help_)
         help_ = std::make_unique<Form3>();
-    if (!help_->isVisible())
+    // Centred when it opens; brought forward where the player left it.
+    if (!help_->isVisible()) {
         help_->Form_Load();
-    help_->showCentred();
+        help_->showCentred();
+    }
     help_->raise();
     help_->activateWindow();
 }
@@ -269,18 +271,19 @@ QString Form1::droppedPicture(const QDropEvent* event) const {
     return {};
 }
 
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
+void Form1::takePictureDrag(QDragMoveEvent* event) const {
     if (droppedPicture(event).isEmpty())
         event->ignore();
     else
         event->acceptProposedAction();
 }
 
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    takePictureDrag(event);
+}
+
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
-    if (droppedPicture(event).isEmpty())
-        event->ignore();
-    else
-        event->acceptProposedAction();
+    takePictureDrag(event);
 }
 
 void Form1::dropEvent(QDropEvent* event) {

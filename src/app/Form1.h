@@ -68,6 +68,7 @@ private:
     void setIdleMenus(bool idle);
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
+    void takePictureDrag(QDragMoveEvent* event) const;
     void showMessage(const QString& title, const QString& text);
 
     tivra::Puzzle puzzle_;

@@ -20,22 +20,16 @@
 using namespace tivra;
 using tivra::testing::answerNextMessageBox;
 using tivra::testing::boardFault;
+using tivra::testing::countColour;
 using tivra::testing::freshHomeGrid;
 using tivra::testing::SeenMessage;
+using tivra::testing::tableState;
 
 namespace {
 
 QPoint cellCentre(const Puzzle& p, int side, int col, int row) {
     const CellRec& cell = p.Board(side, col, row);
     return {cell.X + p.CellWidth / 2, cell.Y + p.CellHeight / 2};
-}
-
-int countColour(const QImage& image, QRgb colour) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += image.pixel(x, y) == colour;
-    return count;
 }
 
 } // namespace
@@ -429,15 +423,7 @@ void Form1Test::resizeDuringAGameKeepsEveryPiece() {
     click(Qt::RightButton, cellCentre(p, kSource, 3, 2));
     press(Qt::Key_Down);
     click(Qt::RightButton, cellCentre(p, kSource, 0, 0));
-    const QList<int> before = [&] {
-        QList<int> state;
-        for (int side : {0, 1})
-            for (int r = 0; r < 4; ++r)
-                for (int c = 0; c < 4; ++c)
-                    state << p.Board(side, c, r).Full << p.Board(side, c, r).PieceCol
-                          << p.Board(side, c, r).PieceRow;
-        return state;
-    }();
+    const QList<int> before = tableState(p);
     form->resize(640, 500);
     QTRY_COMPARE(p.scaleWidth(), form->clientArea()->width());
     QCOMPARE(p.CursorCol, 1);
@@ -445,13 +431,7 @@ void Form1Test::resizeDuringAGameKeepsEveryPiece() {
     QCOMPARE(p.FreeCol, 0);
     QCOMPARE(fault(), QString());
     QCOMPARE(form->surfaces().Picture2.size(), form->clientArea()->size());
-    QList<int> after;
-    for (int side : {0, 1})
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c)
-                after << p.Board(side, c, r).Full << p.Board(side, c, r).PieceCol
-                      << p.Board(side, c, r).PieceRow;
-    QCOMPARE(after, before);
+    QCOMPARE(tableState(p), before);
     // The smallest window still has a playable 10 x 10 board.
     form->resize(100, 100);
     QTRY_VERIFY(form->clientArea()->width() >= 320);

@@ -7,7 +7,6 @@
 #include "app/Form2.h"
 #include "app/Module1.h"
 #include "app/SurfaceView.h"
-#include "paint/BoardPainter.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -29,14 +28,6 @@ unsigned envNumber(const char* name, unsigned fallback) {
     const unsigned value = qEnvironmentVariable(name).toUInt(&ok);
     return ok ? value : fallback;
 }
-
-// What a board should look like, painted afresh for a picture, client size
-// and grid size: the pieces' home grid, and the whole idle board.
-struct Expected {
-    QImage homes;
-    QImage idle;
-    QImage reference;
-};
 
 } // namespace
 
@@ -64,13 +55,13 @@ private:
     void loadSomething();
     void resize();
     QString fault();
-    const Expected& expected();
+    const tivra::testing::FreshBoard& expected();
 
     std::unique_ptr<Form1> form;
     std::mt19937 gen;
     QTemporaryDir dir;
     QStringList pictures;
-    std::map<std::tuple<qint64, int, int, int>, Expected> cache;
+    std::map<std::tuple<qint64, int, int, int>, tivra::testing::FreshBoard> cache;
 };
 
 void SoakTest::pressAt(QPoint at, Qt::MouseButton button) {
@@ -164,7 +155,7 @@ void SoakTest::resize() {
     QCoreApplication::processEvents();
 }
 
-const Expected& SoakTest::expected() {
+const tivra::testing::FreshBoard& SoakTest::expected() {
     const LoadedPicture& picture = form->surfaces().Picture1;
     const QSize client = form->clientArea()->size();
     const int n = form->puzzle().gridSize();
@@ -172,21 +163,9 @@ const Expected& SoakTest::expected() {
     auto found = cache.find(key);
     if (found != cache.end())
         return found->second;
-    Puzzle puzzle;
-    BoardSurfaces surfaces;
-    BoardPainter painter(puzzle, surfaces);
-    surfaces.window.resize(client);
-    surfaces.Picture2.resize(client);
-    surfaces.Picture1 = picture;
-    painter.SetupBoard(n);
-    Expected fresh;
-    fresh.idle = surfaces.window.image().copy();
-    fresh.reference = surfaces.Picture2.image().copy();
-    painter.DrawCursor();
-    fresh.homes = tivra::testing::homeGrid(puzzle, surfaces.window);
     if (cache.size() > 64)
         cache.clear();
-    return cache.emplace(key, fresh).first->second;
+    return cache.emplace(key, tivra::testing::paintFreshBoard(picture, client, n)).first->second;
 }
 
 QString SoakTest::fault() {
@@ -204,7 +183,7 @@ QString SoakTest::fault() {
     if (form->surfaces().window.size() != form->clientArea()->size() ||
         form->surfaces().Picture2.size() != form->clientArea()->size())
         return QStringLiteral("a surface does not follow the client size");
-    const Expected& want = expected();
+    const tivra::testing::FreshBoard& want = expected();
     if (form->surfaces().Picture2.image() != want.reference)
         return QStringLiteral("Picture2 does not hold the whole picture");
     if (idle)

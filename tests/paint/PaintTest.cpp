@@ -33,12 +33,7 @@ struct Game {
     }
 
     int countPixels(QRgb colour) const {
-        int count = 0;
-        const QImage& image = surfaces.window.image();
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                count += image.pixel(x, y) == colour;
-        return count;
+        return tivra::testing::countColour(surfaces.window.image(), colour);
     }
 };
 
@@ -225,13 +220,8 @@ void PaintTest::resizeDuringAGameKeepsEveryPiece() {
     p.CursorRow = 4;
     p.TakePiece(p.Board(kSource, 0, 0).X + 4, p.Board(kSource, 0, 0).Y + 4);
     const auto snapshot = [&] {
-        QList<int> state;
-        for (int side : {0, 1})
-            for (int r = 0; r < 5; ++r)
-                for (int c = 0; c < 5; ++c)
-                    state << p.Board(side, c, r).Full << p.Board(side, c, r).PieceCol
-                          << p.Board(side, c, r).PieceRow;
-        return state << p.CursorCol << p.CursorRow << p.FreeCol << p.FreeRow;
+        return tivra::testing::tableState(p)
+               << p.CursorCol << p.CursorRow << p.FreeCol << p.FreeRow;
     };
     const QList<int> before = snapshot();
 

@@ -2,6 +2,7 @@
 
 #include "paint/BoardPainter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,7 +23,7 @@ QImage homeGrid(const Puzzle& puzzle, const Surface& window) {
                                n * puzzle.CellHeight + 1);
 }
 
-QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divisions) {
+FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divisions) {
     Puzzle puzzle;
     BoardSurfaces surfaces;
     BoardPainter painter(puzzle, surfaces);
@@ -30,8 +31,32 @@ QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divisions) 
     surfaces.Picture2.resize(client);
     surfaces.Picture1 = picture;
     painter.SetupBoard(divisions);
+    FreshBoard fresh;
+    fresh.idle = surfaces.window.image().copy();
+    fresh.reference = surfaces.Picture2.image().copy();
     painter.DrawCursor();
-    return homeGrid(puzzle, surfaces.window);
+    fresh.homes = homeGrid(puzzle, surfaces.window);
+    return fresh;
+}
+
+int countColour(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        count += static_cast<int>(std::count(line, line + image.width(), colour));
+    }
+    return count;
+}
+
+QList<int> tableState(const Puzzle& p) {
+    QList<int> state;
+    for (int side : {kReceiving, kSource})
+        for (int row = 0; row < p.gridSize(); ++row)
+            for (int col = 0; col < p.gridSize(); ++col) {
+                const CellRec& cell = p.Board(side, col, row);
+                state << cell.Full << cell.PieceCol << cell.PieceRow;
+            }
+    return state;
 }
 
 namespace {

@@ -16,8 +16,25 @@ QImage codedPicture(int width, int height);
 // home, outlines drawn. Pieces are cut from this.
 QImage homeGrid(const Puzzle& puzzle, const Surface& window);
 
-// The home grid for a picture on a client area at a grid size, painted afresh.
-QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divisions);
+// A board painted afresh for a picture, client size and grid size: the idle
+// board, its reference picture, and the pieces' home grid.
+struct FreshBoard {
+    QImage idle;
+    QImage reference;
+    QImage homes;
+};
+FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divisions);
+
+inline QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divisions) {
+    return paintFreshBoard(picture, client, divisions).homes;
+}
+
+// How many pixels of an image have this colour.
+int countColour(const QImage& image, QRgb colour);
+
+// Full, PieceCol and PieceRow of every cell of both grids, for comparing the
+// pieces' places before and after something.
+QList<int> tableState(const Puzzle& puzzle);
 
 // Checks that every full cell shows exactly its piece's pixels (inside its
 // outline), that every empty cell shows the background, and that each piece
