@@ -11,16 +11,14 @@ QRect BoardPainter::cellRect(const CellRec& cell) const {
     return QRect(cell.X, cell.Y, puzzle_.CellWidth, puzzle_.CellHeight);
 }
 
+// Every cell of both grids outlined in black. The cells of a grid tile it
+// edge to edge, so each grid is drawn as one set of lines.
 void BoardPainter::drawOutlines() {
     const int n = puzzle_.gridSize();
-    for (int row = 0; row < n; ++row) {
-        for (int col = 0; col < n; ++col) {
-            for (int side : {kReceiving, kSource}) {
-                const CellRec& cell = puzzle_.Board(side, col, row);
-                surfaces_.window.BoxOutline(cell.X, cell.Y, cell.X + puzzle_.CellWidth,
-                                            cell.Y + puzzle_.CellHeight, kOutlineColour);
-            }
-        }
+    for (int side : {kReceiving, kSource}) {
+        const CellRec& first = puzzle_.Board(side, 0, 0);
+        surfaces_.window.GridOutline(first.X, first.Y, puzzle_.CellWidth, puzzle_.CellHeight, n,
+                                     kOutlineColour);
     }
 }
 

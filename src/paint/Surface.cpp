@@ -113,6 +113,42 @@ void Surface::BoxOutline(int x1, int y1, int x2, int y2, QRgb colour) {
     markDrawn(QRect(QPoint(x1, y1), QPoint(x2, y2)));
 }
 
+void Surface::GridOutline(int left, int top, int cellWidth, int cellHeight, int count,
+                          QRgb colour) {
+    if (count <= 0)
+        return;
+    if (cellWidth < 0 || cellHeight < 0) {
+        for (int row = 0; row < count; ++row)
+            for (int col = 0; col < count; ++col) {
+                const int x = left + col * cellWidth;
+                const int y = top + row * cellHeight;
+                BoxOutline(x, y, x + cellWidth, y + cellHeight, colour);
+            }
+        return;
+    }
+    const QRect grid(QPoint(left, top), QPoint(left + count * cellWidth, top + count * cellHeight));
+    const QRect clipped = grid.intersected(QRect(QPoint(0, 0), size_));
+    if (clipped.isEmpty())
+        return;
+    QImage& pixels = pixelsFor(clipped);
+    for (int k = 0; k <= count; ++k) {
+        const QRect line =
+            QRect(QPoint(left, top + k * cellHeight), QPoint(grid.right(), top + k * cellHeight))
+                .intersected(clipped);
+        if (!line.isEmpty())
+            fillClipped(pixels, line, colour);
+    }
+    uchar* bits = pixels.bits();
+    const qsizetype stride = pixels.bytesPerLine();
+    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        for (int k = 0, x = left; k <= count; ++k, x += cellWidth)
+            if (x >= clipped.left() && x <= clipped.right())
+                line[x] = colour;
+    }
+    markDrawn(clipped);
+}
+
 void Surface::setVisible(bool visible) {
     if (visible == visible_)
         return;

@@ -41,6 +41,10 @@ public:
     // One-pixel outline through both corners, not filled.
     void BoxOutline(int x1, int y1, int x2, int y2, QRgb colour);
     void fillRect(const QRect& area, QRgb colour);
+    // The outlines of count x count boxes of one size tiling a grid from
+    // (left, top): the same pixels as one BoxOutline per box, each shared
+    // edge drawn once and the rows walked in order.
+    void GridOutline(int left, int top, int cellWidth, int cellHeight, int count, QRgb colour);
 
     bool Visible() const { return visible_; }
     void setVisible(bool visible);

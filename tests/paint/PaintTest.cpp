@@ -46,6 +46,7 @@ private slots:
     void stretchIsNearestNeighbour();
     void blocksClipAtTheEdges();
     void refreshReportsWhatChanged();
+    void gridOutlineIsEveryBoxOutline();
     void setupShowsOutlinesAndTheWholePicture();
     void cursorTwiceLeavesOneBlueBox();
     void exchangeWithItselfChangesNothing();
@@ -108,6 +109,25 @@ void PaintTest::refreshReportsWhatChanged() {
     s.Refresh(); // nothing new
     QCOMPARE(observer.refreshed.size(), 1);
     s.setObserver(nullptr);
+}
+
+void PaintTest::gridOutlineIsEveryBoxOutline() {
+    // Grids inside, across the edges and beyond the surface.
+    for (const QRect& grid :
+         {QRect(3, 4, 10, 7), QRect(-15, 20, 13, 9), QRect(50, 55, 1, 1), QRect(60, 2, 0, 5)}) {
+        for (int n : {1, 3, 5}) {
+            Surface boxes(qRgb(9, 9, 9), QSize(80, 70));
+            Surface lines(qRgb(9, 9, 9), QSize(80, 70));
+            for (int row = 0; row < n; ++row)
+                for (int col = 0; col < n; ++col) {
+                    const int x = grid.x() + col * grid.width();
+                    const int y = grid.y() + row * grid.height();
+                    boxes.BoxOutline(x, y, x + grid.width(), y + grid.height(), qRgb(1, 2, 3));
+                }
+            lines.GridOutline(grid.x(), grid.y(), grid.width(), grid.height(), n, qRgb(1, 2, 3));
+            QCOMPARE(lines.image(), boxes.image());
+        }
+    }
 }
 
 void PaintTest::setupShowsOutlinesAndTheWholePicture() {
