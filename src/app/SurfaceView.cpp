@@ -15,7 +15,7 @@ SurfaceView::~SurfaceView() {
     surface_.setObserver(nullptr);
 }
 
-void SurfaceView::surfaceRefreshed(const QRect& area) {
+void SurfaceView::surfaceRefreshed(const QRegion& area) {
     if (isVisible())
         repaint(area);
 }

@@ -11,7 +11,7 @@ public:
     SurfaceView(tivra::Surface& surface, QWidget* parent = nullptr);
     ~SurfaceView() override;
 
-    void surfaceRefreshed(const QRect& area) override;
+    void surfaceRefreshed(const QRegion& area) override;
     void surfaceDrawn() override;
     void surfaceVisibilityChanged(bool visible) override;
 

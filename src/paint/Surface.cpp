@@ -130,23 +130,43 @@ void Surface::GridOutline(int left, int top, int cellWidth, int cellHeight, int 
     const QRect clipped = grid.intersected(QRect(QPoint(0, 0), size_));
     if (clipped.isEmpty())
         return;
+    // Outlines are mostly redrawn over themselves: only the pixels that
+    // change count as drawn, so a refresh shows just those.
     QImage& pixels = pixelsFor(clipped);
-    for (int k = 0; k <= count; ++k) {
-        const QRect line =
-            QRect(QPoint(left, top + k * cellHeight), QPoint(grid.right(), top + k * cellHeight))
-                .intersected(clipped);
-        if (!line.isEmpty())
-            fillClipped(pixels, line, colour);
-    }
     uchar* bits = pixels.bits();
     const qsizetype stride = pixels.bytesPerLine();
+    QRect changed;
+    auto put = [&](QRgb* line, int x, int y) {
+        if (line[x] != colour) {
+            line[x] = colour;
+            changed |= QRect(x, y, 1, 1);
+        }
+    };
+    for (int k = 0; k <= count; ++k) {
+        const int y = top + k * cellHeight;
+        if (y < clipped.top() || y > clipped.bottom())
+            continue;
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        QRgb* const begin = line + clipped.left();
+        QRgb* const end = line + clipped.right() + 1;
+        const auto differs = [colour](QRgb pixel) { return pixel != colour; };
+        QRgb* const first = std::find_if(begin, end, differs);
+        if (first == end)
+            continue;
+        const auto last = std::find_if(std::make_reverse_iterator(end),
+                                       std::make_reverse_iterator(first), differs);
+        std::fill(first, last.base(), colour);
+        changed |= QRect(QPoint(static_cast<int>(first - line), y),
+                         QPoint(static_cast<int>(last.base() - line) - 1, y));
+    }
     for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
         for (int k = 0, x = left; k <= count; ++k, x += cellWidth)
             if (x >= clipped.left() && x <= clipped.right())
-                line[x] = colour;
+                put(line, x, y);
     }
-    markDrawn(clipped);
+    if (!changed.isEmpty())
+        markDrawn(changed);
 }
 
 void Surface::setVisible(bool visible) {
@@ -158,22 +178,27 @@ void Surface::setVisible(bool visible) {
 }
 
 void Surface::markDrawn(const QRect& area) {
-    drawn_ |= area.intersected(QRect(QPoint(0, 0), size_));
+    // A few separate rectangles (the two cells of a move) are sent to the
+    // screen as they are; many are merged into the box around them.
+    constexpr int kMostRectangles = 16;
+    drawn_ += area.intersected(QRect(QPoint(0, 0), size_));
+    if (drawn_.rectCount() > kMostRectangles)
+        drawn_ = drawn_.boundingRect();
     if (!drawnReported_ && !drawn_.isEmpty() && observer_) {
         drawnReported_ = true;
         observer_->surfaceDrawn();
     }
 }
 
-QRect Surface::takeDrawnArea() {
-    const QRect area = drawn_;
-    drawn_ = QRect();
+QRegion Surface::takeDrawnArea() {
+    const QRegion area = drawn_;
+    drawn_ = QRegion();
     drawnReported_ = false;
     return area;
 }
 
 void Surface::Refresh() {
-    const QRect area = takeDrawnArea();
+    const QRegion area = takeDrawnArea();
     if (observer_ && !area.isEmpty())
         observer_->surfaceRefreshed(area);
 }

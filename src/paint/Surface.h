@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 
 namespace tivra {
 
@@ -10,7 +11,7 @@ class SurfaceObserver {
 public:
     virtual ~SurfaceObserver() = default;
     // Refresh: show this area on the screen now.
-    virtual void surfaceRefreshed(const QRect& area) = 0;
+    virtual void surfaceRefreshed(const QRegion& area) = 0;
     // The first drawing since the last refresh: show it at the next repaint.
     virtual void surfaceDrawn() = 0;
     virtual void surfaceVisibilityChanged(bool visible) = 0;
@@ -52,7 +53,7 @@ public:
     // Tells the observer which area changed since the last refresh.
     void Refresh();
     // The area drawn since the last refresh or take, and forget it.
-    QRect takeDrawnArea();
+    QRegion takeDrawnArea();
     void setObserver(SurfaceObserver* observer) { observer_ = observer; }
 
     // For the block transfers: raw pixels that cover `area` (clipped to the
@@ -65,7 +66,7 @@ private:
     Storage storage_;
     QImage image_;
     QRgb background_;
-    QRect drawn_;
+    QRegion drawn_;
     bool drawnReported_ = false;
     bool visible_ = false;
     SurfaceObserver* observer_ = nullptr;
