@@ -16,8 +16,12 @@ SurfaceView::~SurfaceView() {
 }
 
 void SurfaceView::surfaceRefreshed(const QRegion& area) {
-    if (isVisible())
-        repaint(area);
+    if (!isVisible())
+        return;
+    // One plain rectangle at a time: Qt's path for a complex region is slower
+    // than a few simple repaints.
+    for (const QRect& part : area)
+        repaint(part);
 }
 
 void SurfaceView::surfaceDrawn() {
