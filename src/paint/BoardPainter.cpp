@@ -75,11 +75,15 @@ void BoardPainter::PlacePicture() {
     Refresh();
 }
 
-bool BoardPainter::LayOutNewBoard(int divisions) {
+bool BoardPainter::computeLayout(int divisions) {
     const LoadedPicture& picture = surfaces_.Picture1;
     const QSize client = surfaces_.window.size();
-    const bool playable = puzzle_.ComputeLayout(
-        client.width(), client.height(), picture.ScaleWidth(), picture.ScaleHeight(), divisions);
+    return puzzle_.ComputeLayout(client.width(), client.height(), picture.ScaleWidth(),
+                                 picture.ScaleHeight(), divisions);
+}
+
+bool BoardPainter::LayOutNewBoard(int divisions) {
+    const bool playable = computeLayout(divisions);
     puzzle_.InitCells();
     puzzle_.CursorCol = 0;
     puzzle_.CursorRow = 0;
@@ -102,11 +106,7 @@ void BoardPainter::ShowSolution() {
 }
 
 bool BoardPainter::RelayoutGame() {
-    const LoadedPicture& picture = surfaces_.Picture1;
-    const QSize client = surfaces_.window.size();
-    const bool playable =
-        puzzle_.ComputeLayout(client.width(), client.height(), picture.ScaleWidth(),
-                              picture.ScaleHeight(), puzzle_.gridSize());
+    const bool playable = computeLayout(puzzle_.gridSize());
     puzzle_.PlaceCells();
 
     // Paint the untouched board once, as New Game does before its shuffle, and

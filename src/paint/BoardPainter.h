@@ -34,6 +34,8 @@ public:
     bool RelayoutGame();
 
 private:
+    // The layout for the window's client size and the current picture.
+    bool computeLayout(int divisions);
     void drawOutlines();
     void stretchPicture();
     void takeSnapshot();

@@ -90,6 +90,13 @@ QByteArray lyingPng(int width, int height) {
            pngChunk("IDAT", QByteArray::fromHex("789c030000000001")) + pngChunk("IEND", {});
 }
 
+// A bitmap of one colour.
+QByteArray plainBitmap(int width, int height, QRgb colour) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return encoded(image, "BMP");
+}
+
 QByteArray photo(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(qRgb(30, 160, 90));
@@ -128,10 +135,8 @@ private:
 };
 
 void BadPicturesTest::initTestCase() {
-    form = std::make_unique<Form1>();
-    form->seedRandom(5);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form = tivra::testing::openGameWindow(5);
+    QVERIFY(form);
 }
 
 void BadPicturesTest::cleanupTestCase() {
@@ -194,27 +199,14 @@ void BadPicturesTest::eachFile() {
          [](const QString& p) { write(p, lyingPng(60000, 60000)); },
          Outcome::Refused,
          {}},
-        {"dot.bmp",
-         [](const QString& p) {
-             QImage dot(1, 1, QImage::Format_RGB32);
-             dot.fill(qRgb(200, 10, 10));
-             write(p, encoded(dot, "BMP"));
-         },
+        {"dot.bmp", [](const QString& p) { write(p, plainBitmap(1, 1, qRgb(200, 10, 10))); },
          Outcome::Loads, QSize(1, 1)},
         {"needle.bmp",
-         [](const QString& p) {
-             QImage needle(1, 4000, QImage::Format_RGB32);
-             needle.fill(qRgb(1, 2, 3));
-             write(p, encoded(needle, "BMP"));
-         },
+         [](const QString& p) { write(p, plainBitmap(1, 4000, qRgb(1, 2, 3))); },
          Outcome::Refused,
          {}},
         {"ribbon.bmp",
-         [](const QString& p) {
-             QImage ribbon(20000, 50, QImage::Format_RGB32);
-             ribbon.fill(qRgb(1, 2, 3));
-             write(p, encoded(ribbon, "BMP"));
-         },
+         [](const QString& p) { write(p, plainBitmap(20000, 50, qRgb(1, 2, 3))); },
          Outcome::Refused,
          {}},
         {"huge.jpg", [](const QString& p) { write(p, photo(12000, 8400)); }, Outcome::Loads,

@@ -34,10 +34,8 @@ private:
 };
 
 void DesktopTest::init() {
-    form = std::make_unique<Form1>();
-    form->seedRandom(3);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form = tivra::testing::openGameWindow(3);
+    QVERIFY(form);
 }
 
 void DesktopTest::cleanup() {

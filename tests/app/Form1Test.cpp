@@ -73,11 +73,8 @@ private:
 };
 
 void Form1Test::init() {
-    form = std::make_unique<Form1>();
-    form->seedRandom(12345);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    form->clientArea()->setFocus();
+    form = tivra::testing::openGameWindow(12345);
+    QVERIFY(form);
 }
 
 void Form1Test::cleanup() {

@@ -63,10 +63,8 @@ private:
 };
 
 void FormsTest::init() {
-    form = std::make_unique<Form1>();
-    form->seedRandom(777);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form = tivra::testing::openGameWindow(777);
+    QVERIFY(form);
 }
 
 void FormsTest::cleanup() {

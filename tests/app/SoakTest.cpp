@@ -213,11 +213,8 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
     broken.close();
     pictures << broken.fileName();
 
-    form = std::make_unique<Form1>();
-    form->seedRandom(seed);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    form->clientArea()->setFocus();
+    form = tivra::testing::openGameWindow(seed);
+    QVERIFY(form);
     tivra::testing::MessageBoxAnswerer answerer;
 
     int wins = 0;

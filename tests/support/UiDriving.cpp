@@ -1,5 +1,8 @@
 #include "UiDriving.h"
 
+#include "app/Form1.h"
+#include "app/SurfaceView.h"
+
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -18,6 +21,16 @@ void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen) {
             whileOpen();
         box->button(QMessageBox::Ok)->click();
     });
+}
+
+std::unique_ptr<Form1> openGameWindow(unsigned seed) {
+    auto form = std::make_unique<Form1>();
+    form->seedRandom(seed);
+    form->show();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        return nullptr;
+    form->clientArea()->setFocus();
+    return form;
 }
 
 struct MessageBoxAnswerer::Watch : QTimer {};

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStyle>
 
+#include <memory>
+
+class Form1;
 class QScrollBar;
 #include <functional>
 
@@ -17,6 +20,10 @@ struct SeenMessage {
 // Waits (in the event loop) for the next modal message box, records it, runs
 // `whileOpen` and presses OK. Call before the action that opens it.
 void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen = {});
+
+// The main window, seeded, shown, active and with the board focused; none
+// when the window system did not make it active.
+std::unique_ptr<Form1> openGameWindow(unsigned seed);
 
 // Presses OK on every message box that opens from now on, as long as the
 // returned object lives; counts them.
