@@ -27,6 +27,8 @@ namespace {
 constexpr QSize kMinimumClient(320, 240);
 // Keeps every pixel position of the board inside 16 bits.
 constexpr QSize kMaximumClient(16000, 16000);
+// The reference picture's sunken border, inside the client area.
+constexpr int kPictureFrame = 2;
 
 } // namespace
 
@@ -41,6 +43,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(client_);
     reference_ = new SurfaceView(surfaces_.Picture2, client_);
     reference_->setObjectName(QStringLiteral("Picture2"));
+    reference_->setSunkenFrame(kPictureFrame);
     reference_->hide();
 
     connect(client_, &SurfaceView::keyPressed, this, &Form1::Form_KeyDown);
@@ -60,7 +63,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     Form_Load();
 }
 
-Form1::~Form1() = default;
+// The views observe surfaces that are members of this window: they go first.
+Form1::~Form1() {
+    delete client_;
+}
 
 void Form1::createMenus() {
     auto add = [this](QMenu* menu, const char* name, const QString& caption, QKeySequence key,
@@ -108,6 +114,7 @@ void Form1::Form_Load() {
     soundFile_ = MoveSound::fileFor(appPath_);
     Module1::Divisions = 4;
     surfaces_.Picture1 = defaultPicture();
+    fitMinimumSizeToPicture();
     // The board is laid out and painted as soon as the client area has its size.
 }
 
@@ -126,9 +133,19 @@ void Form1::showEvent(QShowEvent* event) {
     }
 }
 
+// A window manager keeps the window at its minimum size; without one the X
+// server takes any size, and the window grows back by itself.
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const QSize allowed = size().expandedTo(minimumSize());
+    if (allowed != size())
+        QMetaObject::invokeMethod(
+            this, [this] { resize(size().expandedTo(minimumSize())); }, Qt::QueuedConnection);
+}
+
 void Form1::clientResized(QSize size) {
     surfaces_.window.resize(size);
-    surfaces_.Picture2.resize(size);
+    surfaces_.Picture2.resize(size - QSize(2 * kPictureFrame, 2 * kPictureFrame));
     reference_->setGeometry(QRect(QPoint(0, 0), size));
     if (!boardLaidOut_) {
         boardLaidOut_ = true;
@@ -136,13 +153,21 @@ void Form1::clientResized(QSize size) {
     } else if (puzzle_.GameActive) {
         painter_.RelayoutGame();
     } else {
-        painter_.SetupBoard(Module1::Divisions);
+        // A grid size chosen since waits for the next New Game or load.
+        painter_.SetupBoard(puzzle_.gridSize());
     }
 }
 
-void Form1::setIdleMenus(bool idle) {
-    IncarcaPoza->setEnabled(idle);
-    Optiuni->setEnabled(idle);
+// The window may not shrink below a size where the picture's cells, at the
+// largest grid, would be too small to click: no resize can leave a game
+// that cannot be won, nor a picture that New Game cannot lay out.
+void Form1::fitMinimumSizeToPicture() {
+    const QSize picture = surfaces_.Picture1.pixelSize;
+    const auto smallest =
+        tivra::smallestPlayableClient(picture.width(), picture.height(), Module1::kLargestGrid,
+                                      {kMinimumClient.width(), kMinimumClient.height()},
+                                      {kMaximumClient.width(), kMaximumClient.height()});
+    client_->setMinimumSize(smallest ? QSize(smallest->width, smallest->height) : kMinimumClient);
 }
 
 void Form1::JocNou_Click() {
@@ -153,6 +178,9 @@ void Form1::JocNou_Click() {
     puzzle_.GameActive = true;
     IncarcaPoza->setEnabled(false);
     Optiuni->setEnabled(false);
+    sourceCol_ = 0;
+    sourceRow_ = 0;
+    handArrowsToSource(false);
     painter_.SetupBoard(Module1::Divisions);
     painter_.DrawCursor();
     puzzle_.ShuffleBoard(rnd_);
@@ -162,30 +190,72 @@ void Form1::Renunta_Click() {
     puzzle_.GameActive = false;
     Optiuni->setEnabled(true);
     IncarcaPoza->setEnabled(true);
+    handArrowsToSource(false);
     painter_.ShowSolution();
 }
 
 void Form1::winSequence() {
     showMessage(QStringLiteral("Tivra"), QStringLiteral("Felicitari, ati terminat jocul!"));
+    handArrowsToSource(false);
     painter_.ShowSolution();
     puzzle_.GameActive = false;
     IncarcaPoza->setEnabled(true);
     Optiuni->setEnabled(true);
 }
 
+namespace {
+
+constexpr int kTab = 9;
+constexpr int kReturn = 13;
+constexpr int kSpace = 32;
+
+} // namespace
+
+void Form1::handArrowsToSource(bool onSource) {
+    arrowsOnSource_ = onSource;
+    painter_.setSourceCursor(onSource ? std::optional<QPoint>(QPoint(sourceCol_, sourceRow_))
+                                      : std::nullopt);
+}
+
 void Form1::Form_KeyDown(int KeyCode) {
     if (!puzzle_.GameActive)
         return;
+    const bool keyboardMove = KeyCode == kTab || KeyCode == kReturn || KeyCode == kSpace;
+    // The whole picture hides the board: the keys that move pieces do not
+    // reach it, as clicks do not.
+    if (keyboardMove && surfaces_.Picture2.Visible())
+        return;
+    if (KeyCode == kTab)
+        handArrowsToSource(!arrowsOnSource_);
+
+    std::int16_t& col = arrowsOnSource_ ? sourceCol_ : puzzle_.CursorCol;
+    std::int16_t& row = arrowsOnSource_ ? sourceRow_ : puzzle_.CursorRow;
     const int last = puzzle_.gridSize() - 1;
-    if (KeyCode == 37 && puzzle_.CursorCol > 0)
-        --puzzle_.CursorCol;
-    if (KeyCode == 39 && puzzle_.CursorCol < last)
-        ++puzzle_.CursorCol;
-    if (KeyCode == 40 && puzzle_.CursorRow < last)
-        ++puzzle_.CursorRow;
-    if (KeyCode == 38 && puzzle_.CursorRow > 0)
-        --puzzle_.CursorRow;
+    if (KeyCode == 37 && col > 0)
+        --col;
+    if (KeyCode == 39 && col < last)
+        ++col;
+    if (KeyCode == 40 && row < last)
+        ++row;
+    if (KeyCode == 38 && row > 0)
+        --row;
+    if (arrowsOnSource_)
+        handArrowsToSource(true);
     painter_.DrawCursor();
+
+    if (KeyCode == kReturn || KeyCode == kSpace) {
+        if (arrowsOnSource_)
+            pressCell(2, kSource, sourceCol_, sourceRow_);
+        else
+            pressCell(1, kReceiving, puzzle_.CursorCol, puzzle_.CursorRow);
+    }
+}
+
+// A click in the middle of a cell, where the hit test always finds it.
+void Form1::pressCell(int Button, int side, int col, int row) {
+    const tivra::CellRec& cell = puzzle_.Board(side, col, row);
+    Form_MouseDown(Button, static_cast<float>(cell.X + puzzle_.CellWidth / 2),
+                   static_cast<float>(cell.Y + puzzle_.CellHeight / 2));
 }
 
 void Form1::Form_MouseDown(int Button, float x, float y) {
@@ -242,7 +312,7 @@ bool Form1::loadPictureFile(const QString& path) {
         const QSize client = surfaces_.window.size();
         playable = trial.ComputeLayout(client.width(), client.height(),
                                        result.picture->ScaleWidth(), result.picture->ScaleHeight(),
-                                       std::max<int>(10, Module1::Divisions));
+                                       std::max<int>(Module1::kLargestGrid, Module1::Divisions));
     }
     if (!playable) {
         showMessage(QStringLiteral("Tivra"),
@@ -251,6 +321,7 @@ bool Form1::loadPictureFile(const QString& path) {
         return false;
     }
     surfaces_.Picture1 = std::move(*result.picture);
+    fitMinimumSizeToPicture();
     painter_.SetupBoard(Module1::Divisions);
     return true;
 }
@@ -295,8 +366,14 @@ void Form1::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     // Loaded once the drop is over, so that a message box does not keep the
     // program the picture came from waiting.
+    // A game may have started in between: then the drop is too late.
     QMetaObject::invokeMethod(
-        this, [this, file] { loadPictureFile(file); }, Qt::QueuedConnection);
+        this,
+        [this, file] {
+            if (IncarcaPoza->isEnabled())
+                loadPictureFile(file);
+        },
+        Qt::QueuedConnection);
 }
 
 void Form1::ArataPoza_Click() {

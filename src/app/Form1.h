@@ -33,7 +33,9 @@ public:
     void Informatii_Click();
 
     // The board's input, in the old key codes and button numbers
-    // (1 left, 2 right), at client-area pixel positions.
+    // (1 left, 2 right), at client-area pixel positions. Besides the arrows,
+    // Tab hands the arrows to the source grid and back, and Space or Return
+    // moves a piece as the mouse would, so a game can be played by keys alone.
     void Form_KeyDown(int KeyCode);
     void Form_MouseDown(int Button, float x, float y);
 
@@ -51,9 +53,14 @@ public:
     void seedRandom(unsigned seed) { random_.seed(seed); }
     const QString& AppPath() const { return appPath_; }
     const QString& moveSoundFile() const { return soundFile_; }
+    // The keyboard's cursor on the source grid, while the arrows move it.
+    bool arrowsOnSource() const { return arrowsOnSource_; }
+    int sourceCursorCol() const { return sourceCol_; }
+    int sourceCursorRow() const { return sourceRow_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     // A picture file dropped on the window loads as "Incarca Poza" does, and
     // like it only between games.
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -64,8 +71,10 @@ private:
     void Form_Load();
     void createMenus();
     void winSequence();
+    void handArrowsToSource(bool onSource);
+    void pressCell(int Button, int side, int col, int row);
     void clientResized(QSize size);
-    void setIdleMenus(bool idle);
+    void fitMinimumSizeToPicture();
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
     void takePictureDrag(QDragMoveEvent* event) const;
@@ -93,6 +102,9 @@ private:
     std::unique_ptr<MoveSound> sound_;
     std::unique_ptr<Form2> options_;
     std::unique_ptr<Form3> help_;
+    bool arrowsOnSource_ = false;
+    std::int16_t sourceCol_ = 0;
+    std::int16_t sourceRow_ = 0;
     bool boardLaidOut_ = false;
     bool fittedToScreen_ = false;
 };

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <qdrawutil.h>
 
 SurfaceView::SurfaceView(tivra::Surface& surface, QWidget* parent)
     : QWidget(parent), surface_(surface) {
@@ -15,19 +16,25 @@ SurfaceView::~SurfaceView() {
     surface_.setObserver(nullptr);
 }
 
+void SurfaceView::setSunkenFrame(int width) {
+    frame_ = width;
+    update();
+}
+
 void SurfaceView::surfaceRefreshed(const QRegion& area) {
     if (!isVisible())
         return;
     // One plain rectangle at a time: Qt's path for a complex region is slower
     // than a few simple repaints.
     for (const QRect& part : area)
-        repaint(part);
+        repaint(part.translated(frame_, frame_));
 }
 
 void SurfaceView::surfaceDrawn() {
     // Drawing that no refresh follows is shown at the next ordinary repaint.
     QMetaObject::invokeMethod(
-        this, [this] { update(surface_.takeDrawnArea()); }, Qt::QueuedConnection);
+        this, [this] { update(surface_.takeDrawnArea().translated(frame_, frame_)); },
+        Qt::QueuedConnection);
 }
 
 void SurfaceView::surfaceVisibilityChanged(bool visible) {
@@ -38,12 +45,17 @@ void SurfaceView::surfaceVisibilityChanged(bool visible) {
 
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRect area = event->rect();
+    const QPoint origin(frame_, frame_);
+    const QRect inside = rect().adjusted(frame_, frame_, -frame_, -frame_);
+    if (frame_ > 0 && !inside.contains(event->rect()))
+        qDrawWinPanel(&painter, rect(), QPalette(QColor(surface_.background())), true);
+    // In the surface's own pixels from here on.
+    const QRect area = event->rect().intersected(inside).translated(-origin);
     const QRect stored = area.intersected(surface_.image().rect());
     if (stored != area)
-        painter.fillRect(area, QColor(surface_.background()));
+        painter.fillRect(area.translated(origin), QColor(surface_.background()));
     if (!stored.isEmpty())
-        painter.drawImage(stored.topLeft(), surface_.image(), stored);
+        painter.drawImage(stored.topLeft() + origin, surface_.image(), stored);
 }
 
 void SurfaceView::keyPressEvent(QKeyEvent* event) {
@@ -91,6 +103,14 @@ int virtualKeyCode(int qtKey) {
         return 39;
     case Qt::Key_Down:
         return 40;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Space:
+        return 32;
     default:
         return 0; // any other key: only redraws the cursor
     }

@@ -11,6 +11,10 @@ public:
     SurfaceView(tivra::Surface& surface, QWidget* parent = nullptr);
     ~SurfaceView() override;
 
+    // A sunken border this many pixels wide around the surface, which is
+    // then shown that far in from the widget's top-left corner.
+    void setSunkenFrame(int width);
+
     void surfaceRefreshed(const QRegion& area) override;
     void surfaceDrawn() override;
     void surfaceVisibilityChanged(bool visible) override;
@@ -29,8 +33,9 @@ protected:
 
 private:
     tivra::Surface& surface_;
+    int frame_ = 0;
 };
 
 // The old key codes the board's key handler speaks in (37 left, 38 up,
-// 39 right, 40 down); every other key is 0.
+// 39 right, 40 down, 9 Tab, 13 Return, 32 Space); every other key is 0.
 int virtualKeyCode(int qtKey);

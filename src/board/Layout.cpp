@@ -51,7 +51,26 @@ bool Puzzle::ComputeLayout(int scaleWidth, int scaleHeight, int pictureWidth, in
     gridSize_ = static_cast<std::int16_t>(divisions);
     scaleWidth_ = width;
     scaleHeight_ = height;
-    return CellWidth >= 1 && CellHeight >= 1;
+    // The hit test is strict: a cell needs a pixel inside its outline.
+    return CellWidth >= kSmallestCell && CellHeight >= kSmallestCell;
+}
+
+std::optional<ClientSize> smallestPlayableClient(int pictureWidth, int pictureHeight, int divisions,
+                                                 ClientSize from, ClientSize limit) {
+    Puzzle trial;
+    ClientSize size = from;
+    while (size.width <= limit.width && size.height <= limit.height) {
+        if (trial.ComputeLayout(size.width, size.height, pictureWidth, pictureHeight, divisions))
+            return size;
+        // A board as wide as the two grids may be across is held back by the
+        // width; any other by the height.
+        const long long fitWidth = roundWide(static_cast<float>((size.width - 150) / 2.0));
+        if (trial.BoardWidth >= fitWidth)
+            ++size.width;
+        else
+            ++size.height;
+    }
+    return std::nullopt;
 }
 
 std::int16_t Puzzle::sourceLeft() const {

@@ -5,11 +5,26 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace tivra {
 
 // A uniform value in [0, 1). The program seeds it from the clock, tests seed it.
 using RandomSource = std::function<float()>;
+
+// The smallest cell, in pixels each way, that a click can still hit.
+constexpr int kSmallestCell = 2;
+
+struct ClientSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The smallest client area, growing from `from` one pixel at a time in the
+// direction that limits the board, on which a picture lays out playably at
+// this grid size; none before `limit`.
+std::optional<ClientSize> smallestPlayableClient(int pictureWidth, int pictureHeight, int divisions,
+                                                 ClientSize from, ClientSize limit);
 
 // The game's state: the cell table, the geometry derived from the client area
 // and the picture, the cursor, the free slot and the game flag. It draws,
@@ -32,8 +47,8 @@ public:
 
     // Lays both grids out for a client area and a picture (sizes in pixels)
     // at the given grid size, which every later loop over the grid uses until
-    // the next layout. Returns false when a cell would be under one pixel wide
-    // or high: such a board cannot be played.
+    // the next layout. Returns false when a cell would be under
+    // kSmallestCell pixels wide or high: such a board cannot be played.
     bool ComputeLayout(int scaleWidth, int scaleHeight, int pictureWidth, int pictureHeight,
                        int divisions);
     // A fresh table for the last layout: empty receiving grid, every piece home.

@@ -32,6 +32,11 @@ void BoardPainter::DrawCursor() {
     const CellRec& cell = puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow);
     surfaces_.window.BoxOutline(cell.X, cell.Y, cell.X + puzzle_.CellWidth,
                                 cell.Y + puzzle_.CellHeight, kCursorColour);
+    if (sourceCursor_) {
+        const CellRec& slot = puzzle_.Board(kSource, sourceCursor_->x(), sourceCursor_->y());
+        surfaces_.window.BoxOutline(slot.X, slot.Y, slot.X + puzzle_.CellWidth,
+                                    slot.Y + puzzle_.CellHeight, kSourceCursorColour);
+    }
 }
 
 // Through the scratch surface, which always holds a whole cell.

@@ -3,7 +3,9 @@
 #include "BoardSurfaces.h"
 #include "board/Puzzle.h"
 
+#include <QPoint>
 #include <functional>
+#include <optional>
 
 namespace tivra {
 
@@ -15,6 +17,9 @@ public:
     BoardPainter(Puzzle& puzzle, BoardSurfaces& surfaces);
 
     void setMoveSound(std::function<void()> play) { moveSound_ = std::move(play); }
+    // A second cursor box on the source grid (col, row), drawn with the blue
+    // one while the arrow keys move it; none when empty.
+    void setSourceCursor(std::optional<QPoint> cell) { sourceCursor_ = cell; }
 
     void ExchangeCells(const CellRec& a, const CellRec& b) override;
     void DrawCursor() override;
@@ -44,6 +49,7 @@ private:
     Puzzle& puzzle_;
     BoardSurfaces& surfaces_;
     std::function<void()> moveSound_;
+    std::optional<QPoint> sourceCursor_;
 };
 
 } // namespace tivra

@@ -15,6 +15,8 @@ constexpr QRgb fromBgr(std::uint32_t bgr) {
 constexpr QRgb kWindowBackground = fromBgr(0x0080FF); // orange
 constexpr QRgb kOutlineColour = fromBgr(0x000000);    // black
 constexpr QRgb kCursorColour = fromBgr(0xFF0000);     // blue
-constexpr QRgb kFaceColour = qRgb(240, 240, 240);     // the 3-D face grey of picture boxes
+// The keyboard's cursor on the source grid: nothing like blue, black or orange.
+constexpr QRgb kSourceCursorColour = fromBgr(0x00FF00); // green
+constexpr QRgb kFaceColour = qRgb(240, 240, 240);       // the 3-D face grey of picture boxes
 
 } // namespace tivra

@@ -78,6 +78,16 @@ void DesktopTest::dropLoadsBetweenGamesOnly() {
     QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
     QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
 
+    // A game started before the dropped picture's turn came keeps its board.
+    form->Renunta_Click();
+    const QString other = dir.filePath("other.png");
+    QVERIFY(tivra::testing::codedPicture(300, 300).save(other, "PNG"));
+    QVERIFY(drop(other));
+    form->JocNou_Click();
+    QTest::qWait(20);
+    QVERIFY(form->puzzle().GameActive);
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(500, 250));
+
     // Not a file: nothing to take.
     QMimeData text;
     text.setText("just words");

@@ -52,6 +52,11 @@ private slots:
     void badFilesChangeNothing();
     void hugePhotoLoads();
     void resizeDuringAGameKeepsEveryPiece();
+    void idleResizeKeepsTheGridOnScreen();
+    void shrinkingNeverLeavesAGameUnwinnable();
+    void wholeGameByKeysAlone();
+    void sourceCursorStopsAtTheEdgesAndGoesAway();
+    void keyboardMovesOnlyDuringAVisibleGame();
     void aboutBox();
 
 private:
@@ -60,7 +65,9 @@ private:
         QTest::mouseClick(form->clientArea(), button, {}, at);
     }
     void moveCursorTo(int col, int row);
+    void moveSourceCursorTo(int col, int row);
     void takeHome(int col, int row);
+    void takeHomeByKeys(int col, int row, Qt::Key action);
     QImage homes() const {
         return freshHomeGrid(form->surfaces().Picture1, form->clientArea()->size(),
                              form->puzzle().gridSize());
@@ -83,6 +90,7 @@ void Form1Test::cleanup() {
 
 void Form1Test::moveCursorTo(int col, int row) {
     Puzzle& p = form->puzzle();
+    QVERIFY(p.GameActive);
     while (p.CursorCol < col)
         press(Qt::Key_Right);
     while (p.CursorCol > col)
@@ -91,6 +99,45 @@ void Form1Test::moveCursorTo(int col, int row) {
         press(Qt::Key_Down);
     while (p.CursorRow > row)
         press(Qt::Key_Up);
+}
+
+void Form1Test::moveSourceCursorTo(int col, int row) {
+    QVERIFY(form->arrowsOnSource() && form->puzzle().GameActive);
+    while (form->sourceCursorCol() < col)
+        press(Qt::Key_Right);
+    while (form->sourceCursorCol() > col)
+        press(Qt::Key_Left);
+    while (form->sourceCursorRow() < row)
+        press(Qt::Key_Down);
+    while (form->sourceCursorRow() > row)
+        press(Qt::Key_Up);
+}
+
+// Puts piece (col, row) into its home cell with the keyboard only: the blue
+// cursor to the cell, Tab, the source cursor to the piece, the action key,
+// and Tab back.
+void Form1Test::takeHomeByKeys(int col, int row, Qt::Key action) {
+    Puzzle& p = form->puzzle();
+    QVERIFY(!form->arrowsOnSource());
+    moveCursorTo(col, row);
+    if (QTest::currentTestFailed())
+        return;
+    press(Qt::Key_Tab);
+    const int n = p.gridSize();
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            const CellRec& slot = p.Board(kSource, c, r);
+            if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row) {
+                moveSourceCursorTo(c, r);
+                if (QTest::currentTestFailed())
+                    return;
+                press(action);
+                if (p.GameActive)
+                    press(Qt::Key_Tab);
+                return;
+            }
+        }
+    QFAIL("piece not on the source grid");
 }
 
 // Puts piece (col, row) into its home cell with the keys and a right-click.
@@ -210,7 +257,7 @@ void Form1Test::cursorStopsAtTheEdges() {
     QCOMPARE(p.CursorRow, 3);
     const QImage before = shown();
     press(Qt::Key_A); // another key only redraws the cursor
-    press(Qt::Key_Tab);
+    press(Qt::Key_Escape);
     QCOMPARE(p.CursorCol, 3);
     QCOMPARE(shown(), before);
     press(Qt::Key_Up);
@@ -308,7 +355,22 @@ void Form1Test::referencePictureToggles() {
     QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
     const QImage onScreen =
         form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(onScreen.pixel(5, 5), form->surfaces().Picture2.pixel(5, 5));
+    // A 2-pixel sunken frame, the picture's first pixel just inside it.
+    const Surface& picture2 = form->surfaces().Picture2;
+    QCOMPARE(picture2.size(), form->clientArea()->size() - QSize(4, 4));
+    QCOMPARE(onScreen.pixel(2, 2), picture2.pixel(0, 0));
+    QCOMPARE(onScreen.pixel(7, 7), picture2.pixel(5, 5));
+    const int right = onScreen.width() - 1;
+    const int bottom = onScreen.height() - 1;
+    const int face = qGray(kFaceColour);
+    for (int edge : {0, 1}) {
+        QVERIFY(qGray(onScreen.pixel(edge, 100)) < face);          // left
+        QVERIFY(qGray(onScreen.pixel(100, edge)) < face);          // top
+        QVERIFY(qGray(onScreen.pixel(right - edge, 100)) >= face); // right
+        QVERIFY(qGray(onScreen.pixel(100, bottom - edge)) >= face);
+    }
+    QVERIFY(qGray(onScreen.pixel(right - 1, 100)) > qGray(onScreen.pixel(1, 100)));
+    QCOMPARE(onScreen.pixel(right - 2, bottom - 2), kFaceColour);
     QTest::keyClick(form.get(), Qt::Key_F9);
     QVERIFY(!overlay->isVisible());
     QCOMPARE(shown(), board);
@@ -427,7 +489,7 @@ void Form1Test::resizeDuringAGameKeepsEveryPiece() {
     QCOMPARE(p.CursorRow, 1);
     QCOMPARE(p.FreeCol, 0);
     QCOMPARE(fault(), QString());
-    QCOMPARE(form->surfaces().Picture2.size(), form->clientArea()->size());
+    QCOMPARE(form->surfaces().Picture2.size(), form->clientArea()->size() - QSize(4, 4));
     QCOMPARE(tableState(p), before);
     // The smallest window still has a playable 10 x 10 board.
     form->resize(100, 100);
@@ -435,6 +497,153 @@ void Form1Test::resizeDuringAGameKeepsEveryPiece() {
     Puzzle smallest;
     QVERIFY(smallest.ComputeLayout(form->clientArea()->width(), form->clientArea()->height(), 400,
                                    339, 10));
+}
+
+void Form1Test::idleResizeKeepsTheGridOnScreen() {
+    Module1::Divisions = 7; // as the Options window's arrows do
+    form->resize(800, 600);
+    QTRY_COMPARE(form->puzzle().scaleWidth(), form->clientArea()->width());
+    QCOMPARE(form->puzzle().gridSize(), 4);
+    QCOMPARE(fault(), QString());
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    QCOMPARE(form->puzzle().gridSize(), 7);
+}
+
+void Form1Test::shrinkingNeverLeavesAGameUnwinnable() {
+    // Wide enough that its cells at grid 10 vanish on the smallest window
+    // the built-in picture allows.
+    QVERIFY(tivra::testing::codedPicture(4000, 400).save(dir.filePath("strip.png"), "PNG"));
+    QVERIFY(form->loadPictureFile(dir.filePath("strip.png")));
+    Module1::Divisions = 10;
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    form->resize(100, 100);
+    QTRY_VERIFY(form->puzzle().scaleWidth() == form->clientArea()->width());
+    const QSize client = form->clientArea()->size();
+    QVERIFY(client.width() > 320);
+    Puzzle& p = form->puzzle();
+    QVERIFY(p.CellWidth >= 2 && p.CellHeight >= 2);
+    QCOMPARE(fault(), QString());
+    // Still winnable, by keys alone; Give Up and New Game still lay it out.
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    QCOMPARE(p.gridSize(), 10);
+    SeenMessage seen;
+    answerNextMessageBox(&seen);
+    for (int row = 0; row < 10 && !QTest::currentTestFailed(); ++row)
+        for (int col = 0; col < 10 && !QTest::currentTestFailed(); ++col)
+            takeHomeByKeys(col, row, Qt::Key_Space);
+    QCOMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
+    Module1::Divisions = 4;
+}
+
+void Form1Test::wholeGameByKeysAlone() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    // A wrong piece first, sent back with Return on the receiving grid.
+    const CellRec wrong = p.Board(kSource, 3, 3);
+    moveCursorTo(0, 0);
+    press(Qt::Key_Tab);
+    moveSourceCursorTo(3, 3);
+    press(Qt::Key_Return);
+    QCOMPARE(p.Board(kReceiving, 0, 0).PieceCol, wrong.PieceCol);
+    QCOMPARE(p.Board(kSource, 3, 3).Full, kFalse);
+    QCOMPARE(fault(), QString());
+    // Space on an empty slot, or with the blue cursor's cell full: nothing.
+    const QList<int> state = tableState(p);
+    press(Qt::Key_Space);
+    QCOMPARE(tableState(p), state);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Return);
+    QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
+    QCOMPARE(p.Board(kSource, 3, 3).Full, kTrue);
+    QCOMPARE(fault(), QString());
+    const QList<int> returned = tableState(p);
+    press(Qt::Key_Return); // an empty cell: nothing
+    QCOMPARE(tableState(p), returned);
+
+    SeenMessage seen;
+    answerNextMessageBox(&seen);
+    for (int row = 0; row < 4 && !QTest::currentTestFailed(); ++row)
+        for (int col = 0; col < 4 && !QTest::currentTestFailed(); ++col) {
+            takeHomeByKeys(col, row, (row + col) % 2 ? Qt::Key_Space : Qt::Key_Return);
+            if (p.GameActive)
+                QCOMPARE(fault(), QString());
+        }
+    QCOMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
+    QVERIFY(!p.GameActive);
+    QVERIFY(!form->arrowsOnSource());
+    QCOMPARE(countColour(shown(), kSourceCursorColour), 0);
+}
+
+void Form1Test::sourceCursorStopsAtTheEdgesAndGoesAway() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    const QImage withoutIt = shown();
+    press(Qt::Key_Tab);
+    QVERIFY(form->arrowsOnSource());
+    QCOMPARE(countColour(shown(), kSourceCursorColour), 2 * (p.CellWidth + p.CellHeight));
+    QCOMPARE(shown().pixel(p.Board(kSource, 0, 0).X, p.Board(kSource, 0, 0).Y + 5),
+             kSourceCursorColour);
+    press(Qt::Key_Left);
+    press(Qt::Key_Up);
+    QCOMPARE(form->sourceCursorCol(), 0);
+    QCOMPARE(form->sourceCursorRow(), 0);
+    for (int i = 0; i < 6; ++i) {
+        press(Qt::Key_Right);
+        press(Qt::Key_Down);
+    }
+    QCOMPARE(form->sourceCursorCol(), 3);
+    QCOMPARE(form->sourceCursorRow(), 3);
+    // The blue cursor stayed where it was, drawn as always.
+    QCOMPARE(p.CursorCol, 0);
+    QCOMPARE(p.CursorRow, 0);
+    QCOMPARE(countColour(shown(), kCursorColour), 2 * (p.CellWidth + p.CellHeight));
+    const CellRec& last = p.Board(kSource, 3, 3);
+    QCOMPARE(shown().pixel(last.X + p.CellWidth, last.Y + 5), kSourceCursorColour);
+
+    // Tab back: the source grid's outlines as before.
+    press(Qt::Key_Tab);
+    QVERIFY(!form->arrowsOnSource());
+    QCOMPARE(shown(), withoutIt);
+    // It keeps its place through the game, and starts over with the next one.
+    press(Qt::Key_Tab);
+    QCOMPARE(form->sourceCursorCol(), 3);
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    QVERIFY(!form->arrowsOnSource());
+    QCOMPARE(countColour(shown(), kSourceCursorColour), 0);
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    press(Qt::Key_Tab);
+    QCOMPARE(form->sourceCursorCol(), 0);
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    QVERIFY(!form->arrowsOnSource());
+    QCOMPARE(countColour(shown(), kSourceCursorColour), 0);
+}
+
+void Form1Test::keyboardMovesOnlyDuringAVisibleGame() {
+    const QImage idle = shown();
+    for (Qt::Key k : {Qt::Key_Tab, Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+        press(k);
+    QCOMPARE(shown(), idle);
+    QVERIFY(!form->arrowsOnSource());
+
+    // Under the whole picture the board takes no keyboard moves.
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    const QList<int> state = tableState(p);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Space);
+    QVERIFY(!form->arrowsOnSource());
+    QCOMPARE(tableState(p), state);
+    QTest::keyClick(form.get(), Qt::Key_F9);
+
+    // The mouse works as ever with the arrows on the source grid.
+    press(Qt::Key_Tab);
+    click(Qt::RightButton, cellCentre(p, kSource, 2, 2));
+    QCOMPARE(p.Board(kSource, 2, 2).Full, kFalse);
+    click(Qt::LeftButton, cellCentre(p, kReceiving, 0, 0));
+    QCOMPARE(p.Board(kSource, 2, 2).Full, kTrue);
+    QCOMPARE(fault(), QString());
 }
 
 void Form1Test::aboutBox() {

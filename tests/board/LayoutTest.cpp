@@ -85,17 +85,57 @@ TEST(Layout, EqualToTheFitChangesNothing) {
 TEST(Layout, ExtremePicturesLayOutWithoutOverflow) {
     Puzzle p;
     // A panorama's unclamped width would be over 16 bits.
-    EXPECT_TRUE(p.ComputeLayout(1920, 1080, 65535, 100, 1));
+    EXPECT_TRUE(p.ComputeLayout(1920, 1080, 65535, 200, 1));
     EXPECT_EQ(p.BoardWidth, 885);
-    EXPECT_EQ(p.BoardHeight, 1);                              // 885 * 100 / 65535 = 1.35
-    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 65535, 100, 4)); // cells 0.25 high
+    EXPECT_EQ(p.BoardHeight, 3);                              // 885 * 200 / 65535 = 2.7
+    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 65535, 100, 1)); // one pixel high: no room to hit
+    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 65535, 200, 4)); // cells 0.75 high
     EXPECT_FALSE(p.ComputeLayout(1920, 1080, 65535, 1, 3));   // height rounds to 0
     EXPECT_FALSE(p.ComputeLayout(1920, 1080, 1, 65535, 10));
     EXPECT_TRUE(p.ComputeLayout(1920, 1080, 1, 1, 10));
     EXPECT_TRUE(p.ComputeLayout(1920, 1080, 65535, 65535, 10));
-    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 1, 4000, 10)); // 980 / 4000 wide: 0 pixels
-    EXPECT_TRUE(p.ComputeLayout(1920, 1080, 20000, 50, 3)); // board 885 x 2
-    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 20000, 50, 4));
+    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 1, 4000, 10));  // 980 / 4000 wide: 0 pixels
+    EXPECT_TRUE(p.ComputeLayout(1920, 1080, 20000, 100, 2)); // board 885 x 4, cells 2 high
+    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 20000, 50, 3)); // cells 1 high
+}
+
+// Every cell needs a pixel strictly inside its outline for a click to hit.
+TEST(Layout, PlayableCellsAreAtLeastTwoPixelsEachWay) {
+    Puzzle p;
+    // Cells of exactly 1 pixel high at grid 10 (board 885 x 10 at 1920 x 1080).
+    EXPECT_FALSE(p.ComputeLayout(1920, 1080, 8850, 100, 10));
+    EXPECT_EQ(p.CellHeight, 1);
+    EXPECT_TRUE(p.ComputeLayout(1920, 1080, 8850, 200, 10));
+    EXPECT_EQ(p.CellHeight, 2);
+    p.InitCells();
+    EXPECT_EQ(p.HitRow(p.Board(kSource, 0, 4).Y + 1, kSource), 4);
+}
+
+TEST(Layout, SmallestPlayableClientIsFoundFromTheMinimum) {
+    const ClientSize from{320, 240};
+    const ClientSize limit{16000, 16000};
+    // The built-in picture is playable at the minimum already.
+    auto found = smallestPlayableClient(400, 339, 10, from, limit);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->width, 320);
+    EXPECT_EQ(found->height, 240);
+    // Wide and tall pictures grow the width and the height, and what is found
+    // is the first playable size: one pixel less is not.
+    for (auto [w, h] : {std::pair{4000, 100}, std::pair{100, 3000}, std::pair{9000, 400}}) {
+        found = smallestPlayableClient(w, h, 10, from, limit);
+        ASSERT_TRUE(found);
+        Puzzle p;
+        EXPECT_TRUE(p.ComputeLayout(found->width, found->height, w, h, 10));
+        if (found->width > from.width) {
+            EXPECT_FALSE(p.ComputeLayout(found->width - 1, found->height, w, h, 10));
+        }
+        if (found->height > from.height) {
+            EXPECT_FALSE(p.ComputeLayout(found->width, found->height - 1, w, h, 10));
+        }
+    }
+    EXPECT_GT(smallestPlayableClient(4000, 100, 10, from, limit)->width, 1000);
+    EXPECT_GT(smallestPlayableClient(100, 3000, 10, from, limit)->height, 500);
+    EXPECT_FALSE(smallestPlayableClient(65535, 1, 10, from, limit));
 }
 
 TEST(Layout, GridSizesAtTheLimits) {

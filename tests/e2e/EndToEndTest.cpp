@@ -38,6 +38,8 @@ private:
         return shot.pixel(screenPoint(side, col, row));
     }
     bool windowExists(const QString& title);
+    QImage cellPixels(const QImage& shot, int side, int col, int row) const;
+    QStringList keysToSolve(const QImage& home, const QImage& shuffled);
 
     QProcess server;
     QProcess game;
@@ -60,7 +62,7 @@ QString EndToEndTest::run(const QStringList& args) {
 bool EndToEndTest::windowExists(const QString& title) {
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start("xdotool", {"search", "--name", "^" + title + "$"});
+    process.start("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"});
     process.waitForFinished(5000);
     return process.exitCode() == 0 && !process.readAllStandardOutput().trimmed().isEmpty();
 }
@@ -79,6 +81,56 @@ QPoint EndToEndTest::screenPoint(int side, int col, int row, bool centre) const 
     const CellRec& cell = layout.Board(side, col, row);
     const QPoint offset = centre ? QPoint(layout.CellWidth / 2, layout.CellHeight / 2) : QPoint();
     return QPoint(cell.X, cell.Y + clientTop) + offset;
+}
+
+// A cell inside its outline.
+QImage EndToEndTest::cellPixels(const QImage& shot, int side, int col, int row) const {
+    const QPoint at = screenPoint(side, col, row, false) + QPoint(1, 1);
+    return shot.copy(QRect(at, QSize(layout.CellWidth - 1, layout.CellHeight - 1)));
+}
+
+// Every key a player without a mouse presses to finish a freshly shuffled
+// game but the last (Return or Space), found by matching the pieces' pixels with the unshuffled
+// picture.
+QStringList EndToEndTest::keysToSolve(const QImage& home, const QImage& shuffled) {
+    const int n = layout.gridSize();
+    QList<QPoint> slotOf; // where each piece lies, by its home cell
+    for (int row = 0; row < n; ++row)
+        for (int col = 0; col < n; ++col) {
+            const QImage piece = cellPixels(home, kSource, col, row);
+            QPoint found(-1, -1);
+            for (int r = 0; r < n && found.x() < 0; ++r)
+                for (int c = 0; c < n && found.x() < 0; ++c)
+                    if (cellPixels(shuffled, kSource, c, r) == piece)
+                        found = QPoint(c, r);
+            slotOf << found;
+        }
+    QStringList keys;
+    QPoint cursor(0, 0);
+    QPoint source(0, 0);
+    auto walk = [&keys](QPoint& from, QPoint to) {
+        for (; from.x() < to.x(); from.rx()++)
+            keys << "Right";
+        for (; from.x() > to.x(); from.rx()--)
+            keys << "Left";
+        for (; from.y() < to.y(); from.ry()++)
+            keys << "Down";
+        for (; from.y() > to.y(); from.ry()--)
+            keys << "Up";
+    };
+    for (int row = 0; row < n; ++row)
+        for (int col = 0; col < n; ++col) {
+            const QPoint slot = slotOf.at(row * n + col);
+            if (slot.x() < 0)
+                return {}; // a piece that looks like another: not solvable blind
+            walk(cursor, QPoint(col, row));
+            keys << "Tab";
+            walk(source, slot);
+            keys << ((row + col) % 2 ? "space" : "Return") << "Tab";
+        }
+    keys.removeLast();
+    keys.removeLast(); // the winning key is the caller's
+    return keys;
 }
 
 void EndToEndTest::initTestCase() {
@@ -167,6 +219,20 @@ void EndToEndTest::playsOnARealScreen() {
     xdotool({"key", "F9"});
     shot = screenshot("reference");
     QCOMPARE(shot.pixel(kScreen.width() - 5, kScreen.height() - 5), kFaceColour);
+    // Inside a 2-pixel sunken frame: darker top and left, lighter bottom and
+    // right, the picture from the third pixel in.
+    const int face = qGray(kFaceColour);
+    for (int edge : {0, 1}) {
+        QVERIFY(qGray(shot.pixel(edge, clientTop + 200)) < face);
+        QVERIFY(qGray(shot.pixel(200, clientTop + edge)) < face);
+        QVERIFY(qGray(shot.pixel(kScreen.width() - 1 - edge, clientTop + 200)) >= face);
+        QVERIFY(qGray(shot.pixel(200, kScreen.height() - 1 - edge)) >= face);
+    }
+    QVERIFY(qGray(shot.pixel(kScreen.width() - 2, clientTop + 200)) >
+            qGray(shot.pixel(1, clientTop + 200)));
+    QVERIFY(!near(shot.pixel(2 + 20, clientTop + 2 + 20), kFaceColour));
+    QCOMPARE(shot.pixel(2 + layout.BoardWidth, clientTop + 100), kFaceColour);
+    QVERIFY(!near(shot.pixel(1 + layout.BoardWidth, clientTop + 100), kFaceColour));
     xdotool({"key", "F9"});
     shot = screenshot();
     QCOMPARE(shot, board);
@@ -176,6 +242,46 @@ void EndToEndTest::playsOnARealScreen() {
     xdotool({"key", "F5"});
     shot = screenshot();
     QCOMPARE(shot, startup);
+
+    // A whole game with the keyboard alone, the congratulation closed with
+    // Return too.
+    xdotool({"key", "F2"});
+    QStringList keys = keysToSolve(startup, screenshot("keyboard-game"));
+    QVERIFY(!keys.isEmpty());
+    xdotool(QStringList{"key", "--delay", "15"} + keys);
+    QVERIFY(!windowExists("Tivra"));
+    xdotool({"key", "Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Tivra"), 5000);
+    xdotool({"key", "Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Tivra"), 5000);
+    xdotool({"windowfocus", "--sync", window});
+    QCOMPARE(screenshot("keyboard-win"), startup);
+
+    // Shrunk as far as it goes during a game, the window keeps a board that
+    // can be won, and Give Up and New Game still work there.
+    xdotool({"key", "F2"});
+    xdotool({"windowsize", "--sync", window, "60", "40"});
+    QTest::qWait(300);
+    const QString geometry = run({"xdotool", "getwindowgeometry", "--shell", window});
+    const int width = geometry.section("WIDTH=", 1).section('\n', 0, 0).toInt();
+    const int height = geometry.section("HEIGHT=", 1).section('\n', 0, 0).toInt();
+    QVERIFY2(width >= 320 && height - clientTop >= 240, qPrintable(geometry));
+    QVERIFY(layout.ComputeLayout(width, height - clientTop, 400, 339, 4));
+    layout.InitCells();
+    xdotool({"key", "F5"});
+    const QImage small = screenshot("shrunk");
+    QCOMPARE(small.pixel(screenPoint(kReceiving, 3, 3, false)), kOutlineColour);
+    xdotool({"key", "F2"});
+    keys = keysToSolve(small, screenshot("shrunk-game"));
+    QVERIFY(!keys.isEmpty());
+    xdotool(QStringList{"key", "--delay", "15"} + keys + QStringList{"Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Tivra"), 5000);
+    xdotool({"key", "Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Tivra"), 5000);
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"windowsize", "--sync", window, QString::number(kScreen.width()),
+             QString::number(kScreen.height())});
+
     xdotool({"key", "F3"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
     xdotool({"windowfocus", "--sync", window});

@@ -28,7 +28,7 @@ FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divis
     BoardSurfaces surfaces;
     BoardPainter painter(puzzle, surfaces);
     surfaces.window.resize(client);
-    surfaces.Picture2.resize(client);
+    surfaces.Picture2.resize(client - QSize(4, 4)); // inside its sunken frame
     surfaces.Picture1 = picture;
     painter.SetupBoard(divisions);
     FreshBoard fresh;
