@@ -1,5 +1,6 @@
 // The real main window on the offscreen platform at 1920 x 1080: input to a
 // refreshed window, New Game, and loading a large photo.
+#include "HeifFiles.h"
 #include "app/Form1.h"
 #include "app/SurfaceView.h"
 
@@ -9,8 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 using namespace tivra;
 
@@ -74,39 +77,79 @@ void NewGame(benchmark::State& state) {
     form->Renunta_Click();
 }
 
-void LoadLargePhoto(benchmark::State& state) {
+// A smooth scene with fine grain, about as hard to decode as a photo.
+QImage grainyPhoto(int width, int height) {
+    QImage photo(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        for (int x = 0; x < photo.width(); ++x) {
+            const unsigned grain =
+                (static_cast<unsigned>(x) * 2654435761u ^ static_cast<unsigned>(y) * 40503u) >> 27;
+            line[x] = qRgb((x * 250 / width + grain) & 255, (y * 250 / height + grain) & 255,
+                           ((x + y) * 120 / (width + height) + grain) & 255);
+        }
+    }
+    return photo;
+}
+
+struct PhotoFile {
+    const char* name;
+    int width;
+    int height;
+    std::function<void(const QImage&, const QString&)> save;
+};
+
+void saveWithQt(const QImage& photo, const QString& file, const char* format, bool progressive) {
+    QImageWriter writer(file, format);
+    writer.setQuality(85);
+    writer.setProgressiveScanWrite(progressive);
+    if (QByteArray(format) == "tiff")
+        writer.setCompression(1);
+    if (!writer.write(photo))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(file));
+}
+
+void saveHeif(const QImage& photo, const QString& file, tivra::testing::HeifCodec codec) {
+    QFile out(file);
+    if (out.open(QIODevice::WriteOnly))
+        out.write(tivra::testing::heifFile(photo, codec));
+}
+
+// From the file chosen to the repainted board, and the peak memory over the
+// idle game's.
+void LoadPhoto(benchmark::State& state, const PhotoFile& kind) {
     Form1* form = shownWindow();
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("photo.jpg"));
-    {
-        QImage photo(6000, 4000, QImage::Format_RGB32);
-        for (int y = 0; y < photo.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
-            for (int x = 0; x < photo.width(); ++x) {
-                // A smooth scene with fine grain, about as hard to decode as a photo.
-                const unsigned grain =
-                    (static_cast<unsigned>(x) * 2654435761u ^ static_cast<unsigned>(y) * 40503u) >>
-                    27;
-                line[x] = qRgb(x / 24 + grain, y / 16 + grain, (x + y) / 40 + grain);
-            }
-        }
-        photo.save(file, "JPG", 85);
-    }
+    const QString file = dir.filePath(QString::fromLatin1(kind.name));
+    kind.save(grainyPhoto(kind.width, kind.height), file);
     state.counters["file_MB"] = static_cast<double>(QFileInfo(file).size()) / (1 << 20);
     form->Renunta_Click();
+    form->loadPictureFile(QStringLiteral(":/tivra/default.jpg")); // back to the idle game
     resetPeakMemory();
     const long before = peakMemoryKb();
+    bool loaded = true;
     for (auto _ : state)
-        form->loadPictureFile(file);
-    // Over what the idle game held just before.
+        loaded = form->loadPictureFile(file) && loaded;
     state.counters["peak_extra_MB"] = static_cast<double>(peakMemoryKb() - before) / 1024.0;
+    if (!loaded)
+        state.SkipWithError("the picture was refused");
 }
+
+const PhotoFile kPhotos[] = {
+    {"24mp.jpg", 6000, 4000, [](auto& p, auto& f) { saveWithQt(p, f, "jpg", false); }},
+    {"100mp-progressive.jpg", 12248, 8165, [](auto& p, auto& f) { saveWithQt(p, f, "jpg", true); }},
+    {"48mp.png", 8000, 6000, [](auto& p, auto& f) { saveWithQt(p, f, "png", false); }},
+    {"40mp.tiff", 7300, 5480, [](auto& p, auto& f) { saveWithQt(p, f, "tiff", false); }},
+    {"12mp.heic", 4000, 3000,
+     [](auto& p, auto& f) { saveHeif(p, f, tivra::testing::HeifCodec::Hevc); }},
+    {"12mp.avif", 4000, 3000,
+     [](auto& p, auto& f) { saveHeif(p, f, tivra::testing::HeifCodec::Av1); }},
+};
 
 } // namespace
 
 BENCHMARK(MoveByMouse)->Unit(benchmark::kMicrosecond);
 BENCHMARK(NewGame)->Unit(benchmark::kMillisecond);
-BENCHMARK(LoadLargePhoto)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -114,6 +157,11 @@ int main(int argc, char** argv) {
                 "offscreen:configfile=" TIVRA_BENCH_DIR "/screen-1920x1080.json");
     QApplication app(argc, argv);
     const long idle = (shownWindow(), peakMemoryKb());
+    for (const PhotoFile& kind : kPhotos)
+        benchmark::RegisterBenchmark((std::string("LoadPhoto/") + kind.name).c_str(), LoadPhoto,
+                                     kind)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     std::printf("client area %dx%d, peak memory of the idle game: %.1f MB\n",

@@ -304,7 +304,10 @@ QSize Form1::largestBoard() const {
 }
 
 bool Form1::loadPictureFile(const QString& path) {
+    // A very large photo takes a moment: the pointer says so.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     PictureLoadResult result = loadPicture(path, largestBoard());
+    QApplication::restoreOverrideCursor();
     bool playable = false;
     if (result.picture) {
         // Refuse a picture whose cells would vanish at the largest grid size.

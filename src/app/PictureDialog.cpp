@@ -54,6 +54,10 @@ QString allPicturesFilter() {
     QStringList patterns;
     for (const QByteArray& format : QImageReader::supportedImageFormats())
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    // Read through libheif: phones' HEIC photos and AVIF.
+    for (const char* heif : {"*.heic", "*.heif", "*.avif"})
+        if (!patterns.contains(QLatin1String(heif)))
+            patterns << QString::fromLatin1(heif);
     return QStringLiteral("Toate pozele (%1)").arg(patterns.join(u' '));
 }
 

@@ -1,15 +1,29 @@
 #include "PictureLoader.h"
 
+#include "HeifPicture.h"
+#include "JpegStructure.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 
 namespace {
 
 // The board's arithmetic holds a picture up to this many pixels a side.
 constexpr int kLargestSide = 65535;
+// Files are read into memory, never mapped, so that one shrinking underneath
+// cannot take the game down; no picture the game can hold needs more.
+constexpr qint64 kLargestFile = qint64(256) << 20;
+// Most pixels decoded at the picture's own size, for formats that cannot
+// decode smaller: at 4 bytes a pixel, loading stays within about 512 MB.
+constexpr qint64 kMostFullSizePixels = 100'000'000;
+// HEIF decoders hold the picture in their own planes besides ours.
+constexpr qint64 kMostHeifPixels = 60'000'000;
+// Qt's own limit on one decoded image, in MB; ours above are the real guard.
+constexpr int kAllocationLimitMb = 480;
 
 QSize decodedSize(QSize full, QSize maxDecoded) {
     if (maxDecoded.isEmpty() ||
@@ -38,11 +52,23 @@ public:
     int count() const { return count_; }
 
 private:
+    // Stray bytes before a header marker are skipped and change no pixel;
+    // before a restart or the end, they stand where picture data should be.
+    static bool harmless(const QString& text) {
+        static const QRegularExpression stray(
+            QStringLiteral("extraneous bytes before marker 0x([0-9a-fA-F]{2})"));
+        const QRegularExpressionMatch match = stray.match(text);
+        if (!match.hasMatch())
+            return false;
+        const int marker = match.captured(1).toInt(nullptr, 16);
+        return marker < 0xD0 || marker > 0xD9;
+    }
+
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
         const QByteArray category = context.category ? QByteArray(context.category) : QByteArray();
         if (category.startsWith("qt.gui.imageio")) {
             // Notes (a PNG's damaged optional chunk) are no harm; warnings are.
-            if (type == QtWarningMsg || type == QtCriticalMsg)
+            if ((type == QtWarningMsg || type == QtCriticalMsg) && !harmless(text))
                 ++count_;
             return;
         }
@@ -54,39 +80,36 @@ private:
     static inline QtMessageHandler previous_ = nullptr;
 };
 
-} // namespace
-
-bool isTruncatedJpeg(const QByteArray& data) {
-    if (!data.startsWith("\xFF\xD8"))
-        return false;
-    // Inside entropy-coded data 0xFF is always followed by 0x00 or a restart
-    // marker, so the last start-of-scan marker is the real one, and a whole
-    // file has an end-of-image marker after it.
-    const qsizetype lastScan = data.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
-    if (lastScan < 0)
-        return true;
-    return data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan + 2) < 0;
+PictureLoadResult loadHeif(const QByteArray& data, QSize maxDecoded) {
+    HeifPicture heif = decodeHeif(data, maxDecoded, kMostHeifPixels);
+    if (heif.image.isNull())
+        return failure(heif.error);
+    if (heif.upright.width() > kLargestSide || heif.upright.height() > kLargestSide)
+        return failure(QStringLiteral("picture too large"));
+    return {tivra::LoadedPicture{std::move(heif.image), heif.upright}, QString()};
 }
 
-PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
-                                  QSize maxDecoded) {
-    if (data.isEmpty())
-        return failure(QStringLiteral("empty file"));
-    if (isTruncatedJpeg(data))
-        return failure(QStringLiteral("the picture's data is cut short"));
-
+PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& formatHint,
+                             QSize maxDecoded) {
     QByteArray bytes = data; // the reader needs a device of its own
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, formatHint.toLower());
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
+    reader.setAllocationLimit(kAllocationLimitMb);
     DecoderWarnings warnings;
-    const QSize stored = reader.size();
-    if (!stored.isValid() || stored.isEmpty())
+    // A bitmap stored top-down has a negative height in its header.
+    const QSize header = reader.size();
+    const QSize stored(std::abs(header.width()), std::abs(header.height()));
+    if (header == QSize() || stored.isEmpty())
         return failure(QStringLiteral("not a picture: %1").arg(reader.errorString()));
     if (stored.width() > kLargestSide || stored.height() > kLargestSide)
         return failure(QStringLiteral("picture too large"));
+    const bool scalesWhileDecoding = reader.supportsOption(QImageIOHandler::ScaledSize);
+    if (!scalesWhileDecoding &&
+        qint64(stored.width()) * qint64(stored.height()) > kMostFullSizePixels)
+        return failure(QStringLiteral("picture too large to decode"));
 
     // The layout sees the picture upright; the decoder scales it as stored.
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
@@ -99,12 +122,38 @@ PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& form
         return failure(reader.errorString());
     if (warnings.count() > 0)
         return failure(QStringLiteral("the picture's data is damaged"));
+    // The header's size, checked against what was decoded.
+    if (image.size() != target)
+        return failure(QStringLiteral("the picture is not the size its header gives"));
 
     if (image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_RGB32);
     if (image.isNull())
         return failure(QStringLiteral("out of memory"));
     return {tivra::LoadedPicture{std::move(image), upright}, QString()};
+}
+
+// The first bytes of a file, for telling its kind.
+constexpr qint64 kHeadBytes = 64 * 1024;
+
+} // namespace
+
+PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
+                                  QSize maxDecoded) {
+    if (data.isEmpty())
+        return failure(QStringLiteral("empty file"));
+    if (looksLikeJpeg(data)) {
+        // Only the JPEG's own picture is decoded; what follows it is ignored.
+        QBuffer buffer(const_cast<QByteArray*>(&data));
+        buffer.open(QIODevice::ReadOnly);
+        const std::optional<qint64> end = jpegPictureEnd(buffer, data.size());
+        if (!end)
+            return failure(QStringLiteral("the picture's data is cut short"));
+        return loadWithQt(QByteArray::fromRawData(data.constData(), *end), "jpg", maxDecoded);
+    }
+    if (looksLikeHeif(data.left(kHeadBytes)))
+        return loadHeif(data, maxDecoded);
+    return loadWithQt(data, formatHint, maxDecoded);
 }
 
 PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
@@ -117,11 +166,25 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(file.errorString());
-    // Mapped, not read: a large photo costs no copy in memory.
-    const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
-    const QByteArray data =
-        mapped ? QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size())
-               : file.readAll();
+    const QByteArray head = file.peek(kHeadBytes);
+    qint64 length = 0;
+    if (looksLikeJpeg(head)) {
+        // However large the file (a motion photo's video, or worse), only
+        // the JPEG's own picture is read.
+        const std::optional<qint64> end = jpegPictureEnd(file, kLargestFile);
+        if (!end)
+            return failure(QStringLiteral("the picture's data is cut short or too large"));
+        length = *end;
+        if (!file.seek(0))
+            return failure(file.errorString());
+    } else {
+        if (file.size() > kLargestFile)
+            return failure(QStringLiteral("too large a file"));
+        length = file.size();
+    }
+    const QByteArray data = file.read(length);
+    if (data.size() != length)
+        return failure(QStringLiteral("the file changed while it was read"));
     return loadPictureData(data, info.suffix().toLatin1(), maxDecoded);
 }
 

@@ -7,7 +7,8 @@
 #include <QString>
 #include <optional>
 
-// Reads a picture for the board. The picture's own pixel size is read first;
+// Reads a picture for the board: whatever Qt reads, and HEIC and AVIF through
+// libheif. The picture's own pixel size is read first;
 // pixels are decoded no larger than maxDecoded (the largest board the screen
 // can show), so a huge photo loads quickly and in little memory. A photo
 // with an orientation tag comes out upright, with its upright size.
@@ -25,7 +26,3 @@ PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& form
 
 // The picture built into the program.
 tivra::LoadedPicture defaultPicture();
-
-// True when the data is a JPEG stream whose image data ends without its
-// end-of-image marker, as a cut-off download does.
-bool isTruncatedJpeg(const QByteArray& data);

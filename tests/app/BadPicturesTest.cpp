@@ -2,6 +2,7 @@
 // "Incarca Poza": the good ones load with the layout the board's arithmetic
 // gives, the others are refused with a message and change nothing.
 #include "BoardPixels.h"
+#include "HeifFiles.h"
 #include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/SurfaceView.h"
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <sys/stat.h>
 
 using namespace tivra;
 using tivra::testing::answerNextMessageBox;
@@ -106,11 +108,51 @@ QByteArray photo(int width, int height) {
     return encoded(image, "JPG");
 }
 
+// A phone's motion photo: the picture, then a video that happens to hold a
+// start-of-scan marker and no end-of-image marker after it.
+QByteArray motionPhoto() {
+    QByteArray video = randomBytes(2 << 20, 21);
+    video.replace("\xFF\xD9", "\xFF\x00");
+    video.replace(1000, 2, "\xFF\xDA");
+    return photo(1600, 1200) + video;
+}
+
+// Three stray bytes before the JPEG's first Huffman table, which the decoder
+// skips with a warning and no harm.
+QByteArray strayBytesBeforeAMarker(const QByteArray& jpeg) {
+    QByteArray bytes = jpeg;
+    bytes.insert(static_cast<int>(bytes.indexOf("\xFF\xC4")), "\x12\x34\x56");
+    return bytes;
+}
+
+// A bitmap stored top-down: a negative height, the first row first.
+QByteArray topDownBitmap(const QImage& picture) {
+    QByteArray bytes = encoded(picture.convertToFormat(QImage::Format_RGB888), "BMP");
+    const int offset = qFromLittleEndian<qint32>(bytes.constData() + 10);
+    const int height = qFromLittleEndian<qint32>(bytes.constData() + 22);
+    const int row = static_cast<int>((bytes.size() - offset) / height);
+    QByteArray flipped = bytes.left(offset);
+    for (int y = height - 1; y >= 0; --y)
+        flipped += bytes.mid(offset + y * row, row);
+    put32le(flipped, 22, static_cast<quint32>(-height));
+    return flipped;
+}
+
+// A smooth scene, as a camera's picture is.
+QImage scene(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, 90));
+    return image;
+}
+
 struct Case {
     QString name;
     std::function<void(const QString& path)> make;
     Outcome outcome;
-    QSize size; // for a picture that loads
+    QSize size;      // for a picture that loads
+    QRgb topLeft{0}; // where it matters, the picture's first pixel, near enough
 };
 
 void write(const QString& path, const QByteArray& bytes) {
@@ -161,6 +203,15 @@ void BadPicturesTest::eachFile_data() {
     QTest::newRow("no read permission") << 13;
     QTest::newRow("removed before loading") << 14;
     QTest::newRow("upright photo with orientation tag") << 15;
+    QTest::newRow("motion photo") << 16;
+    QTest::newRow("JPEG with stray bytes before a marker") << 17;
+    QTest::newRow("top-down bitmap") << 18;
+    QTest::newRow("HEIC") << 19;
+    QTest::newRow("AVIF") << 20;
+    QTest::newRow("40 megapixel TIFF") << 21;
+    QTest::newRow("4 GB file that starts as a JPEG") << 22;
+    QTest::newRow("PNG of 120 megapixels") << 23;
+    QTest::newRow("named pipe") << 24;
 }
 
 void BadPicturesTest::eachFile() {
@@ -235,6 +286,49 @@ void BadPicturesTest::eachFile() {
              QVERIFY(writer.write(stored));
          },
          Outcome::Loads, QSize(300, 500)},
+        {"motion.jpg", [](const QString& p) { write(p, motionPhoto()); }, Outcome::Loads,
+         QSize(1600, 1200)},
+        {"stray.jpg", [&](const QString& p) { write(p, strayBytesBeforeAMarker(jpeg)); },
+         Outcome::Loads, QSize(640, 480)},
+        {"topdown.bmp",
+         [](const QString& p) { write(p, topDownBitmap(tivra::testing::codedPicture(300, 200))); },
+         Outcome::Loads, QSize(300, 200), tivra::testing::codedPicture(1, 1).pixel(0, 0)},
+        {"IMG_0042.HEIC",
+         [](const QString& p) {
+             write(p, tivra::testing::heifFile(scene(640, 480), tivra::testing::HeifCodec::Hevc));
+         },
+         Outcome::Loads, QSize(640, 480), qRgb(0, 0, 90)},
+        {"picture.avif",
+         [](const QString& p) {
+             write(p, tivra::testing::heifFile(scene(480, 640), tivra::testing::HeifCodec::Av1));
+         },
+         Outcome::Loads, QSize(480, 640), qRgb(0, 0, 90)},
+        {"scan.tiff",
+         [](const QString& p) {
+             QImage big(7300, 5480, QImage::Format_RGB32);
+             big.fill(qRgb(200, 60, 30));
+             QImageWriter writer(p, "tiff");
+             writer.setCompression(1); // LZW
+             QVERIFY(writer.write(big));
+         },
+         Outcome::Loads, QSize(7300, 5480), qRgb(200, 60, 30)},
+        {"huge-sparse.jpg",
+         [](const QString& p) {
+             QFile file(p);
+             QVERIFY(file.open(QIODevice::WriteOnly));
+             file.write(photo(64, 64).left(600));
+             QVERIFY(file.resize(qint64(4) << 30));
+         },
+         Outcome::Refused,
+         {}},
+        {"giant.png",
+         [](const QString& p) { write(p, lyingPng(12000, 10000)); },
+         Outcome::Refused,
+         {}},
+        {"pipe.jpg",
+         [](const QString& p) { QCOMPARE(::mkfifo(qPrintable(p), 0600), 0); },
+         Outcome::Refused,
+         {}},
     };
     const Case& c = cases.at(static_cast<std::size_t>(index));
     const QString path = dir.filePath(c.name);
@@ -248,7 +342,8 @@ void BadPicturesTest::eachFile() {
     answerNextMessageBox(&seen);
     const bool loaded = form->loadPictureFile(path);
     if (loaded)
-        QTest::qWait(20); // let the unused message-box watcher find nothing
+        QTest::qWait(20);                     // let the unused message-box watcher find nothing
+    QVERIFY(!QApplication::overrideCursor()); // the busy pointer is gone
 
     if (c.outcome == Outcome::Loads)
         QVERIFY2(loaded, qPrintable(c.name));
@@ -267,6 +362,13 @@ void BadPicturesTest::eachFile() {
         const QImage& image = form->surfaces().Picture1.image;
         const QRgb lastRow = image.pixel(image.width() / 2, image.height() - 1);
         QVERIFY(lastRow != qRgb(128, 128, 128));
+        if (c.topLeft != 0) {
+            const QRgb first = image.pixel(0, 0);
+            QVERIFY2(qAbs(qRed(first) - qRed(c.topLeft)) + qAbs(qGreen(first) - qGreen(c.topLeft)) +
+                             qAbs(qBlue(first) - qBlue(c.topLeft)) <
+                         24,
+                     qPrintable(QString::number(first, 16)));
+        }
         QCOMPARE(tivra::testing::boardFault(
                      p, form->surfaces().window,
                      tivra::testing::freshHomeGrid(form->surfaces().Picture1, client, 4)),
@@ -280,6 +382,7 @@ void BadPicturesTest::eachFile() {
         QCOMPARE(p.GameActive, activeBefore);
     }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::remove(path); // the large ones take room
 }
 
 QTEST_MAIN(BadPicturesTest)

@@ -1,0 +1,106 @@
+#include "JpegStructure.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Reads a device forward in large chunks, a byte at a time for the walker.
+class ByteStream {
+public:
+    ByteStream(QIODevice& device, qint64 limit) : device_(device), limit_(limit) {}
+
+    // The next byte, or -1 at the end of the data or of the limit.
+    int next() {
+        if (at_ == chunk_.size() && !refill())
+            return -1;
+        ++position_;
+        return static_cast<unsigned char>(chunk_[at_++]);
+    }
+    bool skip(qint64 count) {
+        while (count > 0) {
+            if (at_ == chunk_.size() && !refill())
+                return false;
+            const qint64 step = std::min<qint64>(count, chunk_.size() - at_);
+            at_ += step;
+            position_ += step;
+            count -= step;
+        }
+        return true;
+    }
+    // Moves to the next 0xFF byte; false at the end.
+    bool findMarkerByte() {
+        for (;;) {
+            if (at_ == chunk_.size() && !refill())
+                return false;
+            const char* begin = chunk_.constData() + at_;
+            const void* found = std::memchr(begin, 0xFF, static_cast<size_t>(chunk_.size() - at_));
+            if (found) {
+                const qint64 step = static_cast<const char*>(found) - begin;
+                at_ += step;
+                position_ += step;
+                return true;
+            }
+            position_ += chunk_.size() - at_;
+            at_ = chunk_.size();
+        }
+    }
+    qint64 position() const { return position_; }
+
+private:
+    bool refill() {
+        constexpr qint64 kChunk = 1 << 20;
+        const qint64 room = limit_ - position_;
+        if (room <= 0)
+            return false;
+        chunk_ = device_.read(std::min(kChunk, room));
+        at_ = 0;
+        return !chunk_.isEmpty();
+    }
+
+    QIODevice& device_;
+    qint64 limit_;
+    QByteArray chunk_;
+    qint64 at_ = 0;
+    qint64 position_ = 0;
+};
+
+} // namespace
+
+bool looksLikeJpeg(const QByteArray& start) {
+    return start.startsWith("\xFF\xD8\xFF");
+}
+
+std::optional<qint64> jpegPictureEnd(QIODevice& device, qint64 limit) {
+    ByteStream in(device, limit);
+    if (in.next() != 0xFF || in.next() != 0xD8)
+        return std::nullopt;
+    for (;;) {
+        // Stray bytes before a marker are skipped, as the decoder skips them.
+        if (!in.findMarkerByte())
+            return std::nullopt;
+        in.next();
+        int marker = in.next();
+        while (marker == 0xFF) // fill bytes
+            marker = in.next();
+        if (marker < 0)
+            return std::nullopt;
+        // A stuffed data byte or a restart marker: still inside a scan.
+        if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01)
+            continue;
+        if (marker == 0xD9)
+            return in.position();
+        // Every other marker has a length that covers its own two bytes.
+        const int high = in.next();
+        const int low = in.next();
+        if (low < 0)
+            return std::nullopt;
+        const int length = high << 8 | low;
+        // After a start of scan, its entropy-coded bytes run up to the next
+        // marker that is not a stuffed byte or a restart.
+        if (length < 2 || !in.skip(length - 2))
+            return std::nullopt;
+    }
+}
