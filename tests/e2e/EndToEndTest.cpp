@@ -1,10 +1,12 @@
 // The real program on a real X server: keys and clicks from xdotool, and the
 // screen read back as pixels.
+#include "HeifFiles.h"
 #include "board/Puzzle.h"
 #include "paint/Colours.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -38,6 +40,7 @@ private:
         return shot.pixel(screenPoint(side, col, row));
     }
     bool windowExists(const QString& title);
+    void loadThroughTheDialog(const QString& window, const QString& file, QSize size);
     QImage cellPixels(const QImage& shot, int side, int col, int row) const;
     QStringList keysToSolve(const QImage& home, const QImage& shuffled);
 
@@ -131,6 +134,34 @@ QStringList EndToEndTest::keysToSolve(const QImage& home, const QImage& shuffled
     keys.removeLast();
     keys.removeLast(); // the winning key is the caller's
     return keys;
+}
+
+// "Incarca Poza" as a player uses it: F8, the file's name typed into the
+// dialog, Return. The board is then laid out for the picture's size, and its
+// pixels are the picture's: a colour ramp, red across and green down.
+void EndToEndTest::loadThroughTheDialog(const QString& window, const QString& file, QSize size) {
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "F8"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Incarca Poza"), 5000);
+    QTest::qWait(300);
+    xdotool({"type", "--delay", "5", file});
+    xdotool({"key", "Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Incarca Poza"), 5000);
+    QVERIFY(layout.ComputeLayout(kScreen.width(), kScreen.height() - clientTop, size.width(),
+                                 size.height(), 4));
+    layout.InitCells();
+    const QImage shot = screenshot(QFileInfo(file).fileName());
+    QCOMPARE(shot.pixel(screenPoint(kReceiving, 3, 3, false)), kOutlineColour);
+    for (int row : {0, 3})
+        for (int col : {0, 3}) {
+            const QRgb seen = pixelAt(shot, kSource, col, row);
+            // The middle of cell (col, row) of a ramp: (col + 0.5) / 4 of the way.
+            const int red = (2 * col + 1) * 255 / 8;
+            const int green = (2 * row + 1) * 255 / 8;
+            QVERIFY2(
+                qAbs(qRed(seen) - red) < 20 && qAbs(qGreen(seen) - green) < 20,
+                qPrintable(QStringLiteral("%1 at (%2, %3)").arg(seen, 0, 16).arg(col).arg(row)));
+        }
 }
 
 void EndToEndTest::initTestCase() {
@@ -281,6 +312,34 @@ void EndToEndTest::playsOnARealScreen() {
     xdotool({"windowfocus", "--sync", window});
     xdotool({"windowsize", "--sync", window, QString::number(kScreen.width()),
              QString::number(kScreen.height())});
+
+    // A phone's pictures through the dialog: HEIC, AVIF and a motion photo.
+    auto ramp = [](int width, int height) {
+        QImage image(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, 60));
+        return image;
+    };
+    const QString heic = work.filePath("IMG_2041.HEIC");
+    const QString avif = work.filePath("ramp.avif");
+    const QString motion = work.filePath("PXL_MP.jpg");
+    auto save = [](const QString& name, const QByteArray& bytes) {
+        QFile file(name);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    QVERIFY(save(heic, tivra::testing::heifFile(ramp(800, 600), tivra::testing::HeifCodec::Hevc)));
+    QVERIFY(save(avif, tivra::testing::heifFile(ramp(600, 600), tivra::testing::HeifCodec::Av1)));
+    QVERIFY(ramp(800, 600).save(motion, "JPG", 90));
+    {
+        QFile file(motion); // the video after the picture, with a stray scan marker
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(QByteArray(300000, '\x5A') + "\xFF\xDA" + QByteArray(300000, '\x11'));
+    }
+    loadThroughTheDialog(window, heic, QSize(800, 600));
+    loadThroughTheDialog(window, avif, QSize(600, 600));
+    loadThroughTheDialog(window, motion, QSize(800, 600));
+    xdotool({"windowfocus", "--sync", window});
 
     xdotool({"key", "F3"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);

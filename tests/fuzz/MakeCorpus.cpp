@@ -8,6 +8,8 @@
 #include <QImageWriter>
 #include <QPainter>
 
+#include "HeifFiles.h"
+
 namespace {
 
 QImage scene(int width, int height) {
@@ -32,6 +34,14 @@ bool write(const QDir& dir, const QString& name, char settings, const QImage& im
     return file.open(QIODevice::WriteOnly) && file.write(QByteArray(1, settings) + bytes) > 0;
 }
 
+bool writeHeif(const QDir& dir, const QString& name, char settings, const QImage& image,
+               tivra::testing::HeifCodec codec) {
+    const QByteArray bytes = tivra::testing::heifFile(image, codec);
+    QFile file(dir.filePath(name));
+    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
+           file.write(QByteArray(1, settings) + bytes) > 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,11 +52,14 @@ int main(int argc, char** argv) {
     if (!QDir().mkpath(dir.path()))
         return 1;
     // Settings byte: grid size in the low 3 bits, file ending in the next 2.
-    const bool ok = write(dir, "scene.jpg", 0x01, scene(64, 48), "jpeg") &&
-                    write(dir, "turned.jpg", 0x02, scene(40, 60), "jpeg", true) &&
-                    write(dir, "wide.bmp", 0x0B, scene(120, 20), "bmp") &&
-                    write(dir, "tall.png", 0x14, scene(30, 90), "png") &&
-                    write(dir, "tiny.png", 0x1F, scene(8, 8), "png") &&
-                    write(dir, "dot.bmp", 0x08, scene(1, 1), "bmp");
+    const bool ok =
+        write(dir, "scene.jpg", 0x01, scene(64, 48), "jpeg") &&
+        write(dir, "turned.jpg", 0x02, scene(40, 60), "jpeg", true) &&
+        write(dir, "wide.bmp", 0x0B, scene(120, 20), "bmp") &&
+        write(dir, "tall.png", 0x14, scene(30, 90), "png") &&
+        write(dir, "tiny.png", 0x1F, scene(8, 8), "png") &&
+        write(dir, "dot.bmp", 0x08, scene(1, 1), "bmp") &&
+        writeHeif(dir, "phone.heic", 0x03, scene(64, 48), tivra::testing::HeifCodec::Hevc) &&
+        writeHeif(dir, "small.avif", 0x05, scene(48, 64), tivra::testing::HeifCodec::Av1);
     return ok ? 0 : 1;
 }
