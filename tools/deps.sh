@@ -14,6 +14,7 @@ test_packages=(
   xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev
   appstream desktop-file-utils man-db strace
+  dpkg-dev file lintian
 )
 
 wanted=("${run_packages[@]}")

@@ -1,11 +1,96 @@
 #include "Form1.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
+
+    CommandLine() {
+        parser.setApplicationDescription(
+            QStringLiteral("A picture puzzle: rebuild a shuffled picture, piece by piece."));
+        parser.addPositionalArgument(QStringLiteral("picture"),
+                                     QStringLiteral("A picture to play with instead of the "
+                                                    "built-in one (JPEG, bitmap, PNG, HEIC, "
+                                                    "AVIF, ...)."),
+                                     QStringLiteral("[picture]"));
+    }
+};
+
+[[noreturn]] void refuse(const QString& error) {
+    std::fprintf(stderr, "tivra: %s\n", qPrintable(error));
+    std::exit(1);
+}
+
+// Qt's own options, which QApplication takes out of the command line.
+void acceptQtOptions(QCommandLineParser& parser) {
+    for (const char* name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "style", "stylesheet", "session", "display", "geometry",
+          "title", "name", "visual", "ncols", "cmap", "fontengine", "qmljsdebugger"}) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+}
+
+// --help, --version and unknown options are answered before any window
+// system is opened, so they work without a display.
+void answerInformationOptions(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine line;
+    acceptQtOptions(line.parser);
+    if (!line.parser.parse(arguments))
+        refuse(line.parser.errorText());
+    if (line.parser.isSet(line.help) || line.parser.isSet(QStringLiteral("help-all"))) {
+        QString text = line.parser.helpText();
+        text.replace(QStringLiteral("<executable_name>"), QStringLiteral("tivra"));
+        std::fputs(qPrintable(text), stdout);
+        std::exit(0);
+    }
+    if (line.parser.isSet(line.version)) {
+        std::printf("tivra %s\n", TIVRA_VERSION);
+        std::exit(0);
+    }
+}
+
+// The picture named on the command line, if any, as an absolute path.
+QString pictureArgument(const QStringList& arguments) {
+    CommandLine line;
+    if (!line.parser.parse(arguments))
+        refuse(line.parser.errorText());
+    const QStringList rest = line.parser.positionalArguments();
+    if (rest.size() > 1)
+        refuse(QStringLiteral("one picture at a time"));
+    return rest.isEmpty() ? QString() : QDir::current().absoluteFilePath(rest.first());
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tivra"));
+    QCoreApplication::setApplicationName(QStringLiteral("tivra"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TIVRA_VERSION));
+    answerInformationOptions(argc, argv);
+    QApplication app(argc, argv); // takes Qt's own options (-platform, -style, ...)
+    const QString picture = pictureArgument(QCoreApplication::arguments());
     Form1 window;
     window.show();
+    // Loaded as "Incarca Poza" loads one, over the started game.
+    if (!picture.isEmpty())
+        QTimer::singleShot(0, &window, [&] { window.loadPictureFile(picture); });
     return QApplication::exec();
 }

@@ -17,16 +17,16 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/tivra share/tivra/sunet.wav share/applications/io.tivra.Tivra.desktop \
+for file in games/tivra share/tivra/sunet.wav share/applications/io.tivra.Tivra.desktop \
   share/metainfo/io.tivra.Tivra.metainfo.xml share/icons/hicolor/scalable/apps/io.tivra.Tivra.svg \
-  share/icons/hicolor/48x48/apps/io.tivra.Tivra.png share/man/man6/tivra.6; do
+  share/icons/hicolor/48x48/apps/io.tivra.Tivra.png share/man/man6/tivra.6.gz; do
   [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
-[ ! -e "$prefix/bin/sunet.wav" ] || fail "the sound should not lie in bin/"
+[ ! -e "$prefix/games/sunet.wav" ] || fail "the sound should not lie beside the program"
 desktop-file-validate "$prefix/share/applications/io.tivra.Tivra.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/io.tivra.Tivra.metainfo.xml" >/dev/null \
   || fail "the AppStream file does not validate"
-man -l "$prefix/share/man/man6/tivra.6" >/dev/null 2>&1 || fail "the man page does not format"
+man -l "$prefix/share/man/man6/tivra.6.gz" >/dev/null 2>&1 || fail "the man page does not format"
 
 number=$((200 + $$ % 100))
 while [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
@@ -37,7 +37,7 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; don
 
 # Leak checking (in a sanitizer build) cannot run under strace; the other
 # tests check for leaks.
-ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=%file -o "$work/files.log" "$prefix/bin/tivra" &
+ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=%file -o "$work/files.log" "$prefix/games/tivra" &
 game=$!
 window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
 [ -n "$window" ] || fail "no window"
@@ -55,4 +55,54 @@ status=0
 timeout 10 tail --pid="$game" -f /dev/null || fail "F4 did not end the program"
 wait "$game" || status=$?
 [ "$status" -eq 0 ] || fail "exit status $status"
-echo "installed program found its sound and picture, exit status 0"
+
+# A picture named on the command line, as a file manager's "Open with" passes
+# it: the square icon makes a square board, taller than the built-in
+# picture's, its corner black where the built-in board leaves background.
+"$prefix/games/tivra" "$prefix/share/icons/hicolor/256x256/apps/io.tivra.Tivra.png" &
+game=$!
+window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
+sleep 0.7
+import -window root "$work/square.png"
+colour=$(convert "$work/square.png" -format '%[pixel:p{668,628}]' info:)
+case "$colour" in
+  *"255,128,0"*|*"#FF8000"*) fail "the picture on the command line was not loaded ($colour)" ;;
+esac
+xdotool windowfocus --sync "$window" key F4
+wait "$game"
+# One that cannot be used gives the message over the started game.
+"$prefix/games/tivra" "$work/missing.jpg" &
+game=$!
+timeout 20 xdotool search --sync --onlyvisible --name '^Tivra$' >/dev/null \
+  || fail "no message for a picture that cannot be used"
+kill "$game"; wait "$game" 2>/dev/null || true
+# Information without a display, and an unknown option refused.
+DISPLAY= "$prefix/games/tivra" --version | grep -q '^tivra ' || fail "--version"
+DISPLAY= "$prefix/games/tivra" --help | grep -q -- '--version' || fail "--help"
+status=0
+DISPLAY= "$prefix/games/tivra" --no-such-option 2>"$work/err" || status=$?
+[ "$status" -eq 1 ] && grep -q "no-such-option" "$work/err" || fail "unknown option: status $status"
+
+# The Debian package: Depends from the program's libraries, everything under
+# /usr, the extracted program runs, and lintian finds no error.
+cpack -G DEB -B "$work/package" --config "$build/CPackConfig.cmake" >/dev/null
+deb=$(ls "$work"/package/tivra_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6widgets6 libheif1 libcanberra0 qt6-qpa-plugins; do
+  case "$depends" in *"$library"*) ;; *) fail "Depends lacks $library: $depends" ;; esac
+done
+dpkg -x "$deb" "$work/root"
+for file in usr/games/tivra usr/share/tivra/sunet.wav usr/share/applications/io.tivra.Tivra.desktop \
+  usr/share/metainfo/io.tivra.Tivra.metainfo.xml usr/share/icons/hicolor/scalable/apps/io.tivra.Tivra.svg \
+  usr/share/man/man6/tivra.6.gz usr/share/doc/tivra/copyright; do
+  [ -f "$work/root/$file" ] || fail "$file is not in the package"
+done
+status=0
+QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 timeout 3 "$work/root/usr/games/tivra" \
+  >/dev/null 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "the packaged program ended by itself, status $status"
+lintian --fail-on error "$deb" >"$work/lintian" 2>&1 \
+  || { cat "$work/lintian"; fail "lintian found errors in the package"; }
+grep -v "root privileges" "$work/lintian" || true
+
+echo "installed and packaged program found its sound and picture, exit status 0"
