@@ -1,7 +1,11 @@
-// Runs the start-up probe ten times and reports the median time from exec to
-// the painted board, and the idle game's peak memory. Needs a display.
+// Start-up of the game against a bare Qt window, measured in the same run:
+// each probe is started in turn (bare, game, bare, game, ...), after one
+// warm-up run of each, and the medians of exec to the painted client area
+// are compared. Needs a display.
+//   startup_bench GAME_PROBE BARE_PROBE [runs]
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <sys/wait.h>
@@ -16,12 +20,17 @@ double monotonicSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Starts the probe and returns its output line.
-std::string runProbe(const char* probe, double& started) {
+struct Run {
+    double ms = 0;
+    long peakKb = 0;
+};
+
+// Starts a probe and reads the time of its first paint and its peak memory.
+bool runProbe(const char* probe, Run& run) {
     int out[2];
     if (pipe(out) != 0)
-        return {};
-    started = monotonicSeconds();
+        return false;
+    const double started = monotonicSeconds();
     const pid_t child = fork();
     if (child == 0) {
         dup2(out[1], STDOUT_FILENO);
@@ -37,29 +46,61 @@ std::string runProbe(const char* probe, double& started) {
         line.append(buffer, static_cast<std::size_t>(n));
     close(out[0]);
     waitpid(child, nullptr, 0);
-    return line;
+    double painted = 0;
+    if (std::sscanf(line.c_str(), "%lf %ld", &painted, &run.peakKb) != 2) {
+        std::fprintf(stderr, "%s did not report: %s\n", probe, line.c_str());
+        return false;
+    }
+    run.ms = (painted - started) * 1000.0;
+    return true;
 }
+
+template <typename T> T median(std::vector<T> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Series {
+    const char* name;
+    const char* probe;
+    std::vector<double> ms;
+    std::vector<long> peakKb;
+
+    void print() const {
+        std::printf("%-12s median %6.1f ms (min %.1f, max %.1f), peak memory %.1f MB\n", name,
+                    median(ms), *std::min_element(ms.begin(), ms.end()),
+                    *std::max_element(ms.begin(), ms.end()),
+                    static_cast<double>(median(peakKb)) / 1024.0);
+    }
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const char* probe = argc > 1 ? argv[1] : "bench/startup_probe";
-    double started = 0;
-    runProbe(probe, started); // once to warm the file cache
-    std::vector<double> times;
-    long peakKb = 0;
-    for (int run = 0; run < 10; ++run) {
-        const std::string line = runProbe(probe, started);
-        double painted = 0;
-        if (std::sscanf(line.c_str(), "%lf %ld", &painted, &peakKb) != 2) {
-            std::fprintf(stderr, "the probe did not report: %s\n", line.c_str());
-            return 1;
-        }
-        times.push_back((painted - started) * 1000.0);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: startup_bench GAME_PROBE BARE_PROBE [runs]\n");
+        return 2;
     }
-    std::sort(times.begin(), times.end());
-    std::printf("start-up to painted board: median %.1f ms (min %.1f, max %.1f) over 10 runs\n",
-                (times[4] + times[5]) / 2, times.front(), times.back());
-    std::printf("peak memory of the idle game: %.1f MB\n", static_cast<double>(peakKb) / 1024.0);
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 15;
+    Series game{"game", argv[1], {}, {}};
+    Series bare{"bare window", argv[2], {}, {}};
+    Run run;
+    for (Series* series : {&bare, &game}) // warm the file cache
+        if (!runProbe(series->probe, run))
+            return 1;
+    for (int i = 0; i < runs; ++i)
+        for (Series* series : {&bare, &game}) {
+            if (!runProbe(series->probe, run))
+                return 1;
+            series->ms.push_back(run.ms);
+            series->peakKb.push_back(run.peakKb);
+        }
+    std::printf("exec to the painted client area, %d runs each, interleaved:\n", runs);
+    bare.print();
+    game.print();
+    std::printf(
+        "ratio game / bare: %.2f (time), %.2f (memory)\n", median(game.ms) / median(bare.ms),
+        static_cast<double>(median(game.peakKb)) / static_cast<double>(median(bare.peakKb)));
     return 0;
 }

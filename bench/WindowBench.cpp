@@ -124,7 +124,7 @@ void LoadPhoto(benchmark::State& state, const PhotoFile& kind) {
     kind.save(grainyPhoto(kind.width, kind.height), file);
     state.counters["file_MB"] = static_cast<double>(QFileInfo(file).size()) / (1 << 20);
     form->Renunta_Click();
-    form->loadPictureFile(QStringLiteral(":/tivra/default.jpg")); // back to the idle game
+    form->loadPictureFile(QStringLiteral(TIVRA_SOURCE_DIR "/data/default.jpg")); // back to idle
     resetPeakMemory();
     const long before = peakMemoryKb();
     bool loaded = true;

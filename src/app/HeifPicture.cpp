@@ -1,16 +1,82 @@
 #include "HeifPicture.h"
 
+#include <QLibrary>
 #include <libheif/heif.h>
 #include <memory>
+#include <type_traits>
 
 namespace {
 
-template <auto Release> struct Releaser {
-    template <typename T> void operator()(T* object) const { Release(object); }
+// libheif and its codecs are loaded with the first HEIF picture, not at
+// start-up: their loading and set-up would cost every start of the game.
+struct Heif {
+#define TIVRA_HEIF_FUNCTION(name) decltype(&::name) name = nullptr;
+    TIVRA_HEIF_FUNCTION(heif_init)
+    TIVRA_HEIF_FUNCTION(heif_check_filetype)
+    TIVRA_HEIF_FUNCTION(heif_context_alloc)
+    TIVRA_HEIF_FUNCTION(heif_context_free)
+    TIVRA_HEIF_FUNCTION(heif_context_read_from_memory_without_copy)
+    TIVRA_HEIF_FUNCTION(heif_context_get_primary_image_handle)
+    TIVRA_HEIF_FUNCTION(heif_image_handle_get_width)
+    TIVRA_HEIF_FUNCTION(heif_image_handle_get_height)
+    TIVRA_HEIF_FUNCTION(heif_image_handle_release)
+    TIVRA_HEIF_FUNCTION(heif_decode_image)
+    TIVRA_HEIF_FUNCTION(heif_image_release)
+    TIVRA_HEIF_FUNCTION(heif_image_get_plane_readonly)
+    TIVRA_HEIF_FUNCTION(heif_image_get_width)
+    TIVRA_HEIF_FUNCTION(heif_image_get_height)
+#undef TIVRA_HEIF_FUNCTION
+    bool loaded = false;
 };
-using Context = std::unique_ptr<heif_context, Releaser<heif_context_free>>;
-using Handle = std::unique_ptr<heif_image_handle, Releaser<heif_image_handle_release>>;
-using Image = std::unique_ptr<heif_image, Releaser<heif_image_release>>;
+
+const Heif& heif() {
+    static const Heif library = [] {
+        Heif h;
+        QLibrary file(QStringLiteral("heif"), 1);
+        if (!file.load())
+            return h;
+        bool all = true;
+        auto resolve = [&](auto& function, const char* name) {
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(file.resolve(name));
+            all = all && function;
+        };
+#define TIVRA_RESOLVE(name) resolve(h.name, #name);
+        TIVRA_RESOLVE(heif_init)
+        TIVRA_RESOLVE(heif_check_filetype)
+        TIVRA_RESOLVE(heif_context_alloc)
+        TIVRA_RESOLVE(heif_context_free)
+        TIVRA_RESOLVE(heif_context_read_from_memory_without_copy)
+        TIVRA_RESOLVE(heif_context_get_primary_image_handle)
+        TIVRA_RESOLVE(heif_image_handle_get_width)
+        TIVRA_RESOLVE(heif_image_handle_get_height)
+        TIVRA_RESOLVE(heif_image_handle_release)
+        TIVRA_RESOLVE(heif_decode_image)
+        TIVRA_RESOLVE(heif_image_release)
+        TIVRA_RESOLVE(heif_image_get_plane_readonly)
+        TIVRA_RESOLVE(heif_image_get_width)
+        TIVRA_RESOLVE(heif_image_get_height)
+#undef TIVRA_RESOLVE
+        if (all) {
+            h.heif_init(nullptr);
+            h.loaded = true;
+        }
+        return h;
+    }();
+    return library;
+}
+
+template <typename T> struct Releaser {
+    void (*release)(T*);
+    void operator()(T* object) const { release(object); }
+};
+template <typename T> struct ConstReleaser {
+    void (*release)(const T*);
+    void operator()(T* object) const { release(object); }
+};
+using Context = std::unique_ptr<heif_context, Releaser<heif_context>>;
+using Handle = std::unique_ptr<heif_image_handle, ConstReleaser<heif_image_handle>>;
+using Image = std::unique_ptr<heif_image, ConstReleaser<heif_image>>;
 
 HeifPicture failure(const QString& reason) {
     return {QImage(), QSize(), reason};
@@ -23,33 +89,31 @@ QString message(const heif_error& error) {
 } // namespace
 
 bool looksLikeHeif(const QByteArray& start) {
-    if (start.size() < 12)
+    // Every HEIF file opens with its file-type box.
+    if (start.size() < 12 || start.mid(4, 4) != "ftyp" || !heif().loaded)
         return false;
     const auto result =
-        heif_check_filetype(reinterpret_cast<const uint8_t*>(start.constData()),
-                            static_cast<int>(std::min<qsizetype>(start.size(), 1 << 20)));
+        heif().heif_check_filetype(reinterpret_cast<const uint8_t*>(start.constData()),
+                                   static_cast<int>(std::min<qsizetype>(start.size(), 1 << 20)));
     return result == heif_filetype_yes_supported;
 }
 
 HeifPicture decodeHeif(const QByteArray& data, QSize maxDecoded, qint64 maxPixels) {
-    static const bool ready = [] {
-        heif_init(nullptr);
-        return true;
-    }();
-    Q_UNUSED(ready);
-
-    Context context(heif_context_alloc());
-    heif_error error = heif_context_read_from_memory_without_copy(
+    const Heif& h = heif();
+    if (!h.loaded)
+        return failure(QStringLiteral("libheif is not installed"));
+    Context context(h.heif_context_alloc(), {h.heif_context_free});
+    heif_error error = h.heif_context_read_from_memory_without_copy(
         context.get(), data.constData(), static_cast<size_t>(data.size()), nullptr);
     if (error.code != heif_error_Ok)
         return failure(message(error));
     heif_image_handle* primary = nullptr;
-    error = heif_context_get_primary_image_handle(context.get(), &primary);
+    error = h.heif_context_get_primary_image_handle(context.get(), &primary);
     if (error.code != heif_error_Ok)
         return failure(message(error));
-    Handle handle(primary);
-    const qint64 width = heif_image_handle_get_width(handle.get());
-    const qint64 height = heif_image_handle_get_height(handle.get());
+    Handle handle(primary, {h.heif_image_handle_release});
+    const qint64 width = h.heif_image_handle_get_width(handle.get());
+    const qint64 height = h.heif_image_handle_get_height(handle.get());
     if (width < 1 || height < 1)
         return failure(QStringLiteral("a picture without pixels"));
     if (width * height > maxPixels)
@@ -57,23 +121,23 @@ HeifPicture decodeHeif(const QByteArray& data, QSize maxDecoded, qint64 maxPixel
 
     // Decoded upright: libheif turns, mirrors and crops as the file says.
     heif_image* decoded = nullptr;
-    error = heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                              heif_chroma_interleaved_RGBA, nullptr);
+    error = h.heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+                                heif_chroma_interleaved_RGBA, nullptr);
     if (error.code != heif_error_Ok)
         return failure(message(error));
-    Image image(decoded);
+    Image image(decoded, {h.heif_image_release});
     int stride = 0;
     const uint8_t* pixels =
-        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (!pixels || w < 1 || h < 1)
+        h.heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const QSize upright(h.heif_image_get_width(image.get(), heif_channel_interleaved),
+                        h.heif_image_get_height(image.get(), heif_channel_interleaved));
+    if (!pixels || upright.isEmpty())
         return failure(QStringLiteral("a picture without pixels"));
 
-    const QImage view(pixels, w, h, stride, QImage::Format_RGBA8888);
-    const QSize upright(w, h);
+    const QImage view(pixels, upright.width(), upright.height(), stride, QImage::Format_RGBA8888);
     QImage result;
-    if (!maxDecoded.isEmpty() && (w > maxDecoded.width() || h > maxDecoded.height()))
+    if (!maxDecoded.isEmpty() &&
+        (upright.width() > maxDecoded.width() || upright.height() > maxDecoded.height()))
         result = view.scaled(maxDecoded, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                      .convertToFormat(QImage::Format_RGB32);
     else

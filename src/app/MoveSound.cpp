@@ -2,36 +2,67 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLibrary>
 #include <canberra.h>
 
 #include <atomic>
 #include <mutex>
 #include <thread>
 
+namespace {
+
+// libcanberra is opened with the sound device, at the first game, and not at
+// start-up, which it would only make slower and larger.
+struct Canberra {
+    decltype(&::ca_context_create) create = nullptr;
+    decltype(&::ca_context_change_props) changeProps = nullptr;
+    decltype(&::ca_context_open) open = nullptr;
+    decltype(&::ca_context_play) play = nullptr;
+    decltype(&::ca_context_destroy) destroy = nullptr;
+
+    bool load() {
+        QLibrary library(QStringLiteral("canberra"), 0);
+        if (!library.load())
+            return false;
+        create = reinterpret_cast<decltype(create)>(library.resolve("ca_context_create"));
+        changeProps =
+            reinterpret_cast<decltype(changeProps)>(library.resolve("ca_context_change_props"));
+        open = reinterpret_cast<decltype(open)>(library.resolve("ca_context_open"));
+        play = reinterpret_cast<decltype(play)>(library.resolve("ca_context_play"));
+        destroy = reinterpret_cast<decltype(destroy)>(library.resolve("ca_context_destroy"));
+        return create && changeProps && open && play && destroy;
+    }
+};
+
+} // namespace
+
 // The sound server is opened on a thread of its own: connecting can take a
 // while, and neither start-up nor a move should wait for it.
 struct MoveSound::Device {
     std::mutex mutex;
+    Canberra ca;
     ca_context* context = nullptr;
     std::atomic<bool> ready{false};
 
     ~Device() {
         if (context)
-            ca_context_destroy(context);
+            ca.destroy(context);
     }
 };
 
 MoveSound::MoveSound(const QString& file) : file_(file), device_(std::make_shared<Device>()) {
     std::thread([device = device_] {
+        Canberra ca;
         ca_context* context = nullptr;
-        if (ca_context_create(&context) != CA_SUCCESS)
+        if (!ca.load() || ca.create(&context) != CA_SUCCESS)
             return;
-        ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Tivra", nullptr);
-        if (ca_context_open(context) != CA_SUCCESS) {
-            ca_context_destroy(context);
+        ca.changeProps(context, CA_PROP_APPLICATION_NAME, "Tivra", nullptr);
+        if (ca.open(context) != CA_SUCCESS) {
+            ca.destroy(context);
             return;
         }
         std::lock_guard lock(device->mutex);
+        device->ca = ca;
         device->context = context;
         device->ready = true;
     }).detach();
@@ -56,5 +87,5 @@ void MoveSound::play() {
     if (!lock.owns_lock())
         return;
     const QByteArray path = file_.toLocal8Bit();
-    ca_context_play(device_->context, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+    device_->ca.play(device_->context, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
 }

@@ -187,12 +187,3 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
         return failure(QStringLiteral("the file changed while it was read"));
     return loadPictureData(data, info.suffix().toLatin1(), maxDecoded);
 }
-
-tivra::LoadedPicture defaultPicture() {
-    // The picture lives in this library's resources, which a static library
-    // must register itself.
-    Q_INIT_RESOURCE(tivra);
-    QImage image(QStringLiteral(":/tivra/default.jpg"));
-    image = image.convertToFormat(QImage::Format_RGB32);
-    return {image, image.size()};
-}

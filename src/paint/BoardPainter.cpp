@@ -1,5 +1,7 @@
 #include "BoardPainter.h"
 
+#include <algorithm>
+
 namespace tivra {
 
 BoardPainter::BoardPainter(Puzzle& puzzle, BoardSurfaces& surfaces)
@@ -67,11 +69,17 @@ void BoardPainter::stretchPicture() {
                picture.image, 0, 0, picture.image.width(), picture.image.height());
 }
 
+// The reference picture holds the source grid as just stretched: the same
+// stretch from the picture gives the same pixels, so it is made only once the
+// player first asks to see it.
 void BoardPainter::takeSnapshot() {
     surfaces_.Picture2.Cls();
-    StretchBlt(surfaces_.Picture2, 0, 0, puzzle_.BoardWidth, puzzle_.BoardHeight,
-               surfaces_.window.image(), puzzle_.sourceLeft(), 50, puzzle_.BoardWidth,
-               puzzle_.BoardHeight);
+    const QImage picture = surfaces_.Picture1.image;
+    const int w = puzzle_.BoardWidth;
+    const int h = puzzle_.BoardHeight;
+    surfaces_.Picture2.drawLater([picture, w, h](Surface& reference) {
+        StretchBlt(reference, 0, 0, w, h, picture, 0, 0, picture.width(), picture.height());
+    });
 }
 
 void BoardPainter::PlacePicture() {
@@ -87,8 +95,20 @@ bool BoardPainter::computeLayout(int divisions) {
                                  picture.ScaleHeight(), divisions);
 }
 
+// The part of the window the board draws on: both grids' outlines and the
+// stretched picture.
+void BoardPainter::reserveBoard() {
+    const int n = puzzle_.gridSize();
+    const int right =
+        std::max(puzzle_.sourceLeft() + std::max(n * puzzle_.CellWidth, int(puzzle_.BoardWidth)),
+                 50 + n * puzzle_.CellWidth);
+    const int bottom = 50 + std::max(n * puzzle_.CellHeight, int(puzzle_.BoardHeight));
+    surfaces_.window.reserve(QSize(right + 1, bottom + 1));
+}
+
 bool BoardPainter::LayOutNewBoard(int divisions) {
     const bool playable = computeLayout(divisions);
+    reserveBoard();
     puzzle_.InitCells();
     puzzle_.CursorCol = 0;
     puzzle_.CursorRow = 0;
@@ -106,6 +126,7 @@ void BoardPainter::ShowSolution() {
     puzzle_.CursorCol = 0;
     puzzle_.CursorRow = 0;
     surfaces_.window.Cls();
+    reserveBoard();
     DrawGrid();
     PlacePicture();
 }
@@ -118,6 +139,7 @@ bool BoardPainter::RelayoutGame() {
     // keep its source grid: every piece is cut from it.
     Surface& window = surfaces_.window;
     window.Cls();
+    reserveBoard();
     drawOutlines();
     stretchPicture();
     takeSnapshot();

@@ -42,6 +42,7 @@ private:
     // The layout for the window's client size and the current picture.
     bool computeLayout(int divisions);
     void drawOutlines();
+    void reserveBoard();
     void stretchPicture();
     void takeSnapshot();
     QRect cellRect(const CellRec& cell) const;

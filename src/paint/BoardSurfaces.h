@@ -20,8 +20,10 @@ struct LoadedPicture {
 
 // The four drawing surfaces of the main window.
 struct BoardSurfaces {
-    Surface window{kWindowBackground}; // the main window's client area
-    LoadedPicture Picture1;            // the current picture, hidden
+    // The main window's client area. Only the part the board covers is
+    // stored: the rest is background, and memory is short at start-up.
+    Surface window{kWindowBackground, {}, Surface::Storage::DrawnPartOnly};
+    LoadedPicture Picture1; // the current picture, hidden
     Surface Picture2{kFaceColour, {}, Surface::Storage::DrawnPartOnly}; // the reference overlay
     Surface Picture3{kFaceColour};                                      // scratch for one cell
 };

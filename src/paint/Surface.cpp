@@ -3,34 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 #include <vector>
 
 namespace tivra {
-
-namespace {
-
-// A large surface is first touched all at once, by a fill: backing it with
-// huge pages turns thousands of page faults into a handful, which shows in
-// the time to the first painted board.
-QImage allocateImage(QSize size) {
-    constexpr std::size_t kHugePage = 2u << 20;
-    const std::size_t bytes = static_cast<std::size_t>(size.width()) *
-                              static_cast<std::size_t>(size.height()) * sizeof(QRgb);
-    if (bytes < kHugePage)
-        return QImage(size, QImage::Format_RGB32);
-    void* memory = nullptr;
-    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    if (posix_memalign(&memory, kHugePage, rounded) != 0)
-        return QImage(size, QImage::Format_RGB32);
-    madvise(memory, rounded, MADV_HUGEPAGE);
-    return QImage(
-        static_cast<uchar*>(memory), size.width(), size.height(),
-        size.width() * static_cast<qsizetype>(sizeof(QRgb)), QImage::Format_RGB32,
-        [](void* data) { std::free(data); }, memory);
-}
-
-} // namespace
 
 Surface::Surface(QRgb background, QSize size, Storage storage)
     : storage_(storage), background_(background) {
@@ -43,10 +18,19 @@ void Surface::resize(QSize size) {
     Cls();
 }
 
+void Surface::drawPending() const {
+    if (!pending_)
+        return;
+    const auto draw = std::move(pending_);
+    pending_ = nullptr;
+    draw(const_cast<Surface&>(*this));
+}
+
 void Surface::Cls() {
+    pending_ = nullptr;
     if (storage_ == Storage::Whole) {
         if (image_.size() != size_)
-            image_ = allocateImage(size_);
+            image_ = QImage(size_, QImage::Format_RGB32);
         image_.fill(background_);
     } else {
         image_ = QImage();
@@ -55,23 +39,33 @@ void Surface::Cls() {
 }
 
 QRgb Surface::pixel(int x, int y) const {
+    drawPending();
     return image_.valid(x, y) ? image_.pixel(x, y) : background_;
 }
 
 QImage& Surface::pixelsFor(const QRect& area) {
+    drawPending();
     const QRect clipped = area.intersected(QRect(QPoint(0, 0), size_));
-    if (!clipped.isEmpty() && !image_.rect().contains(clipped)) {
-        // Grow the stored part to reach the area; what is new is background.
-        const QSize grown =
-            image_.size().expandedTo(QSize(clipped.right() + 1, clipped.bottom() + 1));
-        QImage larger(grown, QImage::Format_RGB32);
-        larger.fill(background_);
-        for (int y = 0; y < image_.height(); ++y)
-            std::memcpy(larger.scanLine(y), image_.constScanLine(y),
-                        static_cast<std::size_t>(image_.width()) * sizeof(QRgb));
-        image_ = std::move(larger);
-    }
+    if (!clipped.isEmpty() && !image_.rect().contains(clipped))
+        grow(QSize(clipped.right() + 1, clipped.bottom() + 1));
     return image_;
+}
+
+void Surface::reserve(QSize size) {
+    drawPending();
+    const QSize wanted = size.boundedTo(size_);
+    if (!wanted.isEmpty() && image_.size().expandedTo(wanted) != image_.size())
+        grow(wanted);
+}
+
+// Grows the stored part to reach `size`; what is new is background.
+void Surface::grow(QSize size) {
+    QImage larger = QImage(image_.size().expandedTo(size), QImage::Format_RGB32);
+    larger.fill(background_);
+    for (int y = 0; y < image_.height(); ++y)
+        std::memcpy(larger.scanLine(y), image_.constScanLine(y),
+                    static_cast<std::size_t>(image_.width()) * sizeof(QRgb));
+    image_ = std::move(larger);
 }
 
 namespace {

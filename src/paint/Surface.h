@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 #include <QRegion>
+#include <functional>
 
 namespace tivra {
 
@@ -34,11 +35,21 @@ public:
     int ScaleWidth() const { return size_.width(); }
     int ScaleHeight() const { return size_.height(); }
     // The stored pixels: the whole surface, or its drawn top-left part.
-    const QImage& image() const { return image_; }
+    const QImage& image() const {
+        drawPending();
+        return image_;
+    }
     QRgb pixel(int x, int y) const;
     QRgb background() const { return background_; }
 
     void Cls();
+    // Room for drawing up to this size at once, so that a surface keeping
+    // only its drawn part grows once rather than piece by piece.
+    void reserve(QSize size);
+    // Drawing put off until the pixels are first wanted: the reference
+    // picture is drawn at every new board but seldom shown. A Cls or a
+    // resize forgets it.
+    void drawLater(std::function<void(Surface&)> draw) { pending_ = std::move(draw); }
     // One-pixel outline through both corners, not filled.
     void BoxOutline(int x1, int y1, int x2, int y2, QRgb colour);
     void fillRect(const QRect& area, QRgb colour);
@@ -62,7 +73,11 @@ public:
     void markDrawn(const QRect& area);
 
 private:
+    void drawPending() const;
+    void grow(QSize size);
+
     QSize size_;
+    mutable std::function<void(Surface&)> pending_;
     Storage storage_;
     QImage image_;
     QRgb background_;

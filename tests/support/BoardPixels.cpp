@@ -39,6 +39,17 @@ FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divis
     return fresh;
 }
 
+QImage wholeImage(const Surface& surface) {
+    QImage whole(surface.size(), QImage::Format_RGB32);
+    whole.fill(surface.background());
+    const QImage& stored = surface.image();
+    for (int y = 0; y < std::min(stored.height(), whole.height()); ++y)
+        std::memcpy(whole.scanLine(y), stored.constScanLine(y),
+                    static_cast<std::size_t>(std::min(stored.width(), whole.width())) *
+                        sizeof(QRgb));
+    return whole;
+}
+
 int countColour(const QImage& image, QRgb colour) {
     int count = 0;
     for (int y = 0; y < image.height(); ++y) {

@@ -29,6 +29,10 @@ inline QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divi
     return paintFreshBoard(picture, client, divisions).homes;
 }
 
+// The whole surface as the player sees it: its stored pixels, and background
+// beyond them.
+QImage wholeImage(const Surface& surface);
+
 // How many pixels of an image have this colour.
 int countColour(const QImage& image, QRgb colour);
 
