@@ -143,9 +143,26 @@ void Form1::resizeEvent(QResizeEvent* event) {
             this, [this] { resize(size().expandedTo(minimumSize())); }, Qt::QueuedConnection);
 }
 
+namespace {
+
+// A size in the layout's pixels, in device pixels.
+QSize onDevice(QSize logical, double ratio) {
+    return QSize(static_cast<int>(std::ceil(logical.width() * ratio)),
+                 static_cast<int>(std::ceil(logical.height() * ratio)));
+}
+
+} // namespace
+
 void Form1::clientResized(QSize size) {
-    surfaces_.window.resize(size);
-    surfaces_.Picture2.resize(size - QSize(2 * kPictureFrame, 2 * kPictureFrame));
+    // The surfaces hold the screen's own pixels: on a scaled screen a
+    // picture shows all the detail the screen can.
+    const double ratio = client_->devicePixelRatioF();
+    painter_.setClient(size, ratio);
+    for (tivra::Surface* surface : {&surfaces_.window, &surfaces_.Picture2, &surfaces_.Picture3})
+        surface->setRatio(ratio);
+    surfaces_.window.resize(onDevice(size, ratio));
+    surfaces_.Picture2.resize(
+        onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
     reference_->setGeometry(QRect(QPoint(0, 0), size));
     if (!boardLaidOut_) {
         boardLaidOut_ = true;
@@ -300,7 +317,8 @@ QSize Form1::largestBoard() const {
     QSize client = client_->size();
     if (const QScreen* screen = this->screen())
         client = client.expandedTo(screen->availableGeometry().size());
-    return QSize(std::max(1, (client.width() - 150) / 2), std::max(1, client.height() - 100));
+    const QSize board(std::max(1, (client.width() - 150) / 2), std::max(1, client.height() - 100));
+    return onDevice(board, client_->devicePixelRatioF());
 }
 
 bool Form1::loadPictureFile(const QString& path) {
@@ -312,7 +330,7 @@ bool Form1::loadPictureFile(const QString& path) {
     if (result.picture) {
         // Refuse a picture whose cells would vanish at the largest grid size.
         tivra::Puzzle trial;
-        const QSize client = surfaces_.window.size();
+        const QSize client = client_->size();
         playable = trial.ComputeLayout(client.width(), client.height(),
                                        result.picture->ScaleWidth(), result.picture->ScaleHeight(),
                                        std::max<int>(Module1::kLargestGrid, Module1::Divisions));

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 #include <qdrawutil.h>
 
 SurfaceView::SurfaceView(tivra::Surface& surface, QWidget* parent)
@@ -21,19 +22,35 @@ void SurfaceView::setSunkenFrame(int width) {
     update();
 }
 
+// An area of the surface's device pixels, in the widget's own.
+QRect SurfaceView::onWidget(const QRect& area) const {
+    const double ratio = surface_.ratio();
+    if (ratio == 1.0)
+        return area.translated(frame_, frame_);
+    const int left = static_cast<int>(std::floor(area.left() / ratio));
+    const int top = static_cast<int>(std::floor(area.top() / ratio));
+    const int right = static_cast<int>(std::ceil((area.right() + 1) / ratio));
+    const int bottom = static_cast<int>(std::ceil((area.bottom() + 1) / ratio));
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).translated(frame_, frame_);
+}
+
 void SurfaceView::surfaceRefreshed(const QRegion& area) {
     if (!isVisible())
         return;
     // One plain rectangle at a time: Qt's path for a complex region is slower
     // than a few simple repaints.
     for (const QRect& part : area)
-        repaint(part.translated(frame_, frame_));
+        repaint(onWidget(part));
 }
 
 void SurfaceView::surfaceDrawn() {
     // Drawing that no refresh follows is shown at the next ordinary repaint.
     QMetaObject::invokeMethod(
-        this, [this] { update(surface_.takeDrawnArea().translated(frame_, frame_)); },
+        this,
+        [this] {
+            for (const QRect& part : surface_.takeDrawnArea())
+                update(onWidget(part));
+        },
         Qt::QueuedConnection);
 }
 
@@ -49,6 +66,10 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
     const QRect inside = rect().adjusted(frame_, frame_, -frame_, -frame_);
     if (frame_ > 0 && !inside.contains(event->rect()))
         qDrawWinPanel(&painter, rect(), QPalette(QColor(surface_.background())), true);
+    if (surface_.ratio() != 1.0 || devicePixelRatioF() != 1.0) {
+        paintScaled(painter, event->rect().intersected(inside));
+        return;
+    }
     // In the surface's own pixels from here on.
     const QRect area = event->rect().intersected(inside).translated(-origin);
     const QRect stored = area.intersected(surface_.image().rect());
@@ -56,6 +77,35 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
         painter.fillRect(area.translated(origin), QColor(surface_.background()));
     if (!stored.isEmpty())
         painter.drawImage(stored.topLeft() + origin, surface_.image(), stored);
+}
+
+// On a scaled screen the surface holds device pixels: the painter is turned
+// back to device pixels, so that each of the surface's lands on one of the
+// screen's, unscaled.
+void SurfaceView::paintScaled(QPainter& painter, const QRect& area) {
+    const double ratio = surface_.ratio();
+    if (devicePixelRatioF() != ratio) {
+        // Moved to a screen of another ratio: the board is drawn again for it.
+        QMetaObject::invokeMethod(
+            this, [this] { emit resized(size()); }, Qt::QueuedConnection);
+    }
+    const QImage& image = surface_.image();
+    painter.setClipRect(area);
+    painter.scale(1.0 / ratio, 1.0 / ratio);
+    const QPoint origin(static_cast<int>(std::lround(frame_ * ratio)),
+                        static_cast<int>(std::lround(frame_ * ratio)));
+    // The area in device pixels, taken outward.
+    const QRect wanted =
+        QRect(QPoint(static_cast<int>(std::floor(area.left() * ratio)),
+                     static_cast<int>(std::floor(area.top() * ratio))),
+              QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
+                     static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1))
+            .translated(-origin);
+    const QRect stored = wanted.intersected(image.rect());
+    if (stored != wanted)
+        painter.fillRect(wanted.translated(origin), QColor(surface_.background()));
+    if (!stored.isEmpty())
+        painter.drawImage(stored.topLeft() + origin, image, stored);
 }
 
 void SurfaceView::keyPressEvent(QKeyEvent* event) {

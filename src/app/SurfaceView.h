@@ -2,6 +2,7 @@
 
 #include "paint/Surface.h"
 
+#include <QPainter>
 #include <QWidget>
 
 // Shows a surface 1:1 and passes the player's keys and presses on.
@@ -32,6 +33,9 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    QRect onWidget(const QRect& area) const;
+    void paintScaled(QPainter& painter, const QRect& area);
+
     tivra::Surface& surface_;
     int frame_ = 0;
 };

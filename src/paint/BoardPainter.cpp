@@ -1,6 +1,7 @@
 #include "BoardPainter.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tivra {
 
@@ -9,18 +10,52 @@ BoardPainter::BoardPainter(Puzzle& puzzle, BoardSurfaces& surfaces)
     puzzle_.setView(this);
 }
 
+int BoardPainter::device(int length) const {
+    return ratio_ == 1.0 ? length : static_cast<int>(std::lround(length * ratio_));
+}
+
+int BoardPainter::lineOnDevice() const {
+    return ratio_ == 1.0 ? 1 : std::max(1, static_cast<int>(std::lround(ratio_)));
+}
+
+QPoint BoardPainter::gridOnDevice(int side) const {
+    const CellRec& first = puzzle_.Board(side, 0, 0);
+    return {device(first.X), device(first.Y)};
+}
+
 QRect BoardPainter::cellRect(const CellRec& cell) const {
-    return QRect(cell.X, cell.Y, puzzle_.CellWidth, puzzle_.CellHeight);
+    if (ratio_ == 1.0)
+        return QRect(cell.X, cell.Y, puzzle_.CellWidth, puzzle_.CellHeight);
+    // The cell's grid, column and row, from its place in the layout.
+    const int side = cell.X >= puzzle_.sourceLeft() ? kSource : kReceiving;
+    const CellRec& first = puzzle_.Board(side, 0, 0);
+    const int col = puzzle_.CellWidth > 0 ? (cell.X - first.X) / puzzle_.CellWidth : 0;
+    const int row = puzzle_.CellHeight > 0 ? (cell.Y - first.Y) / puzzle_.CellHeight : 0;
+    const QPoint grid = gridOnDevice(side);
+    return QRect(grid.x() + col * cellWidthOnDevice(), grid.y() + row * cellHeightOnDevice(),
+                 cellWidthOnDevice(), cellHeightOnDevice());
+}
+
+// A box outline through the cell's corners, as thick as an outline.
+void BoardPainter::outlineBox(const QRect& cell, QRgb colour) {
+    const int line = lineOnDevice();
+    for (int dy = 0; dy < line; ++dy)
+        for (int dx = 0; dx < line; ++dx)
+            surfaces_.window.BoxOutline(cell.x() + dx, cell.y() + dy, cell.x() + cell.width() + dx,
+                                        cell.y() + cell.height() + dy, colour);
 }
 
 // Every cell of both grids outlined in black. The cells of a grid tile it
 // edge to edge, so each grid is drawn as one set of lines.
 void BoardPainter::drawOutlines() {
     const int n = puzzle_.gridSize();
+    const int line = lineOnDevice();
     for (int side : {kReceiving, kSource}) {
-        const CellRec& first = puzzle_.Board(side, 0, 0);
-        surfaces_.window.GridOutline(first.X, first.Y, puzzle_.CellWidth, puzzle_.CellHeight, n,
-                                     kOutlineColour);
+        const QPoint grid = gridOnDevice(side);
+        for (int dy = 0; dy < line; ++dy)
+            for (int dx = 0; dx < line; ++dx)
+                surfaces_.window.GridOutline(grid.x() + dx, grid.y() + dy, cellWidthOnDevice(),
+                                             cellHeightOnDevice(), n, kOutlineColour);
     }
 }
 
@@ -31,27 +66,26 @@ void BoardPainter::DrawGrid() {
 
 void BoardPainter::DrawCursor() {
     DrawGrid();
-    const CellRec& cell = puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow);
-    surfaces_.window.BoxOutline(cell.X, cell.Y, cell.X + puzzle_.CellWidth,
-                                cell.Y + puzzle_.CellHeight, kCursorColour);
-    if (sourceCursor_) {
-        const CellRec& slot = puzzle_.Board(kSource, sourceCursor_->x(), sourceCursor_->y());
-        surfaces_.window.BoxOutline(slot.X, slot.Y, slot.X + puzzle_.CellWidth,
-                                    slot.Y + puzzle_.CellHeight, kSourceCursorColour);
-    }
+    outlineBox(cellRect(puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow)),
+               kCursorColour);
+    if (sourceCursor_)
+        outlineBox(cellRect(puzzle_.Board(kSource, sourceCursor_->x(), sourceCursor_->y())),
+                   kSourceCursorColour);
 }
 
 // Through the scratch surface, which always holds a whole cell.
 void BoardPainter::ExchangeCells(const CellRec& a, const CellRec& b) {
-    const int w = puzzle_.CellWidth;
-    const int h = puzzle_.CellHeight;
+    const QRect from = cellRect(a);
+    const QRect to = cellRect(b);
+    const int w = from.width();
+    const int h = from.height();
     Surface& scratch = surfaces_.Picture3;
     if (scratch.ScaleWidth() < w || scratch.ScaleHeight() < h)
         scratch.resize(scratch.size().expandedTo(QSize(w, h)));
     Surface& window = surfaces_.window;
-    BitBlt(scratch, 0, 0, w, h, window, a.X, a.Y);
-    BitBlt(window, a.X, a.Y, w, h, window, b.X, b.Y);
-    BitBlt(window, b.X, b.Y, w, h, scratch, 0, 0);
+    BitBlt(scratch, 0, 0, w, h, window, from.x(), from.y());
+    BitBlt(window, from.x(), from.y(), w, h, window, to.x(), to.y());
+    BitBlt(window, to.x(), to.y(), w, h, scratch, 0, 0);
 }
 
 void BoardPainter::PlayMoveSound() {
@@ -65,8 +99,10 @@ void BoardPainter::Refresh() {
 
 void BoardPainter::stretchPicture() {
     const LoadedPicture& picture = surfaces_.Picture1;
-    StretchBlt(surfaces_.window, puzzle_.sourceLeft(), 50, puzzle_.BoardWidth, puzzle_.BoardHeight,
-               picture.image, 0, 0, picture.image.width(), picture.image.height());
+    const QPoint grid = gridOnDevice(kSource);
+    StretchBlt(surfaces_.window, grid.x(), grid.y(), device(puzzle_.BoardWidth),
+               device(puzzle_.BoardHeight), picture.image, 0, 0, picture.image.width(),
+               picture.image.height());
 }
 
 // The reference picture holds the source grid as just stretched: the same
@@ -75,8 +111,8 @@ void BoardPainter::stretchPicture() {
 void BoardPainter::takeSnapshot() {
     surfaces_.Picture2.Cls();
     const QImage picture = surfaces_.Picture1.image;
-    const int w = puzzle_.BoardWidth;
-    const int h = puzzle_.BoardHeight;
+    const int w = device(puzzle_.BoardWidth);
+    const int h = device(puzzle_.BoardHeight);
     surfaces_.Picture2.drawLater([picture, w, h](Surface& reference) {
         StretchBlt(reference, 0, 0, w, h, picture, 0, 0, picture.width(), picture.height());
     });
@@ -90,7 +126,7 @@ void BoardPainter::PlacePicture() {
 
 bool BoardPainter::computeLayout(int divisions) {
     const LoadedPicture& picture = surfaces_.Picture1;
-    const QSize client = surfaces_.window.size();
+    const QSize client = client_.isValid() ? client_ : surfaces_.window.size();
     return puzzle_.ComputeLayout(client.width(), client.height(), picture.ScaleWidth(),
                                  picture.ScaleHeight(), divisions);
 }
@@ -99,17 +135,20 @@ bool BoardPainter::computeLayout(int divisions) {
 // stretched picture.
 void BoardPainter::reserveBoard() {
     const int n = puzzle_.gridSize();
-    const int right =
-        std::max(puzzle_.sourceLeft() + std::max(n * puzzle_.CellWidth, int(puzzle_.BoardWidth)),
-                 50 + n * puzzle_.CellWidth);
-    const int bottom = 50 + std::max(n * puzzle_.CellHeight, int(puzzle_.BoardHeight));
-    surfaces_.window.reserve(QSize(right + 1, bottom + 1));
+    const QPoint receiving = gridOnDevice(kReceiving);
+    const QPoint source = gridOnDevice(kSource);
+    const int right = std::max(source.x() + std::max(n * cellWidthOnDevice(),
+                                                     device(puzzle_.BoardWidth)),
+                               receiving.x() + n * cellWidthOnDevice());
+    const int bottom =
+        source.y() + std::max(n * cellHeightOnDevice(), device(puzzle_.BoardHeight));
+    surfaces_.window.reserve(QSize(right + lineOnDevice(), bottom + lineOnDevice()));
 }
 
 bool BoardPainter::LayOutNewBoard(int divisions) {
     const bool playable = computeLayout(divisions);
-    reserveBoard();
     puzzle_.InitCells();
+    reserveBoard();
     puzzle_.CursorCol = 0;
     puzzle_.CursorRow = 0;
     DrawGrid();
@@ -145,20 +184,22 @@ bool BoardPainter::RelayoutGame() {
     takeSnapshot();
     drawOutlines();
     const int n = puzzle_.gridSize();
-    const int w = puzzle_.CellWidth;
-    const int h = puzzle_.CellHeight;
-    Surface homes(kWindowBackground, QSize(n * w + 1, n * h + 1));
-    BitBlt(homes, 0, 0, homes.ScaleWidth(), homes.ScaleHeight(), window, puzzle_.sourceLeft(), 50);
+    const int w = cellWidthOnDevice();
+    const int h = cellHeightOnDevice();
+    Surface homes(kWindowBackground, QSize(n * w + lineOnDevice(), n * h + lineOnDevice()));
+    const QPoint source = gridOnDevice(kSource);
+    BitBlt(homes, 0, 0, homes.ScaleWidth(), homes.ScaleHeight(), window, source.x(), source.y());
 
     for (int row = 0; row < n; ++row) {
         for (int col = 0; col < n; ++col) {
             for (int side : {kReceiving, kSource}) {
                 const CellRec& cell = puzzle_.Board(side, col, row);
+                const QRect place = cellRect(cell);
                 if (cell.Full == kTrue)
-                    BitBlt(window, cell.X, cell.Y, w, h, homes, cell.PieceCol * w,
+                    BitBlt(window, place.x(), place.y(), w, h, homes, cell.PieceCol * w,
                            cell.PieceRow * h);
                 else
-                    window.fillRect(cellRect(cell), window.background());
+                    window.fillRect(place, window.background());
             }
         }
     }

@@ -20,6 +20,13 @@ public:
     // A second cursor box on the source grid (col, row), drawn with the blue
     // one while the arrow keys move it; none when empty.
     void setSourceCursor(std::optional<QPoint> cell) { sourceCursor_ = cell; }
+    // The client area in the layout's pixels and the screen's device pixels
+    // to one of them; the surfaces are sized in device pixels. Without it the
+    // window surface's size is the client's and the ratio 1.
+    void setClient(QSize logical, double ratio) {
+        client_ = logical;
+        ratio_ = ratio;
+    }
 
     void ExchangeCells(const CellRec& a, const CellRec& b) override;
     void DrawCursor() override;
@@ -45,12 +52,25 @@ private:
     void reserveBoard();
     void stretchPicture();
     void takeSnapshot();
+    // Where the board lies in device pixels. At ratio 1 these are the
+    // layout's own. Otherwise every cell of a grid is the same whole number
+    // of device pixels, each grid's origin rounded once, so that two cells
+    // always exchange exactly; outlines are a whole number of device pixels
+    // thick.
+    int device(int length) const;
+    int cellWidthOnDevice() const { return device(puzzle_.CellWidth); }
+    int cellHeightOnDevice() const { return device(puzzle_.CellHeight); }
+    int lineOnDevice() const;
+    QPoint gridOnDevice(int side) const;
     QRect cellRect(const CellRec& cell) const;
+    void outlineBox(const QRect& cell, QRgb colour);
 
     Puzzle& puzzle_;
     BoardSurfaces& surfaces_;
     std::function<void()> moveSound_;
     std::optional<QPoint> sourceCursor_;
+    QSize client_;
+    double ratio_ = 1.0;
 };
 
 } // namespace tivra

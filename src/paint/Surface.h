@@ -31,6 +31,10 @@ public:
     explicit Surface(QRgb background, QSize size = {}, Storage storage = Storage::Whole);
 
     void resize(QSize size); // the new surface is all background
+    // Device pixels to one pixel of the layout: the surface's pixels are the
+    // screen's own, and its size is in them.
+    double ratio() const { return ratio_; }
+    void setRatio(double ratio) { ratio_ = ratio; }
     QSize size() const { return size_; }
     int ScaleWidth() const { return size_.width(); }
     int ScaleHeight() const { return size_.height(); }
@@ -77,6 +81,7 @@ private:
     void grow(QSize size);
 
     QSize size_;
+    double ratio_ = 1.0;
     mutable std::function<void(Surface&)> pending_;
     Storage storage_;
     QImage image_;
