@@ -161,8 +161,7 @@ void Form1::clientResized(QSize size) {
     for (tivra::Surface* surface : {&surfaces_.window, &surfaces_.Picture2, &surfaces_.Picture3})
         surface->setRatio(ratio);
     surfaces_.window.resize(onDevice(size, ratio));
-    surfaces_.Picture2.resize(
-        onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
+    surfaces_.Picture2.resize(onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
     reference_->setGeometry(QRect(QPoint(0, 0), size));
     if (!boardLaidOut_) {
         boardLaidOut_ = true;

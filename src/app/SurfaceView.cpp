@@ -95,12 +95,11 @@ void SurfaceView::paintScaled(QPainter& painter, const QRect& area) {
     const QPoint origin(static_cast<int>(std::lround(frame_ * ratio)),
                         static_cast<int>(std::lround(frame_ * ratio)));
     // The area in device pixels, taken outward.
-    const QRect wanted =
-        QRect(QPoint(static_cast<int>(std::floor(area.left() * ratio)),
-                     static_cast<int>(std::floor(area.top() * ratio))),
-              QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
-                     static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1))
-            .translated(-origin);
+    const QRect wanted = QRect(QPoint(static_cast<int>(std::floor(area.left() * ratio)),
+                                      static_cast<int>(std::floor(area.top() * ratio))),
+                               QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
+                                      static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1))
+                             .translated(-origin);
     const QRect stored = wanted.intersected(image.rect());
     if (stored != wanted)
         painter.fillRect(wanted.translated(origin), QColor(surface_.background()));

@@ -137,11 +137,10 @@ void BoardPainter::reserveBoard() {
     const int n = puzzle_.gridSize();
     const QPoint receiving = gridOnDevice(kReceiving);
     const QPoint source = gridOnDevice(kSource);
-    const int right = std::max(source.x() + std::max(n * cellWidthOnDevice(),
-                                                     device(puzzle_.BoardWidth)),
-                               receiving.x() + n * cellWidthOnDevice());
-    const int bottom =
-        source.y() + std::max(n * cellHeightOnDevice(), device(puzzle_.BoardHeight));
+    const int right =
+        std::max(source.x() + std::max(n * cellWidthOnDevice(), device(puzzle_.BoardWidth)),
+                 receiving.x() + n * cellWidthOnDevice());
+    const int bottom = source.y() + std::max(n * cellHeightOnDevice(), device(puzzle_.BoardHeight));
     surfaces_.window.reserve(QSize(right + lineOnDevice(), bottom + lineOnDevice()));
 }
 
