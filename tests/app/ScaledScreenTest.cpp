@@ -5,8 +5,10 @@
 #include "app/Form1.h"
 #include "app/SurfaceView.h"
 
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <cmath>
 #include <memory>
 
@@ -42,6 +44,7 @@ private slots:
     void surfacesHoldTheScreensPixels();
     void photosKeepTheirDetail();
     void aWholeGameMovesExactPixels();
+    void movingToAScreenOfAnotherRatioKeepsTheGame();
 
 private:
     void press(Qt::Key key) { QTest::keyClick(form->clientArea(), key); }
@@ -52,10 +55,19 @@ private:
     QTemporaryDir dir;
 };
 
+// Run with QT_SCALE_FACTOR above 1, or on two screens of ratios 1 and 2.
+bool twoScreens() {
+    return QGuiApplication::screens().size() > 1;
+}
+
 void ScaledScreenTest::init() {
+    const bool moving =
+        QTest::currentTestFunction() == QByteArray("movingToAScreenOfAnotherRatioKeepsTheGame");
+    if (moving != twoScreens())
+        QSKIP("for the other screen set-up");
     form = tivra::testing::openGameWindow(77);
     QVERIFY(form);
-    QVERIFY2(ratio() > 1.0, "run with QT_SCALE_FACTOR above 1");
+    QVERIFY2(moving || ratio() > 1.0, "run with QT_SCALE_FACTOR above 1");
 }
 
 void ScaledScreenTest::cleanup() {
@@ -146,6 +158,32 @@ void ScaledScreenTest::aWholeGameMovesExactPixels() {
     QCOMPARE(fault, QString());
     QVERIFY(!p.GameActive);
     QCOMPARE(tivra::testing::wholeImage(form->surfaces().window), untouched);
+}
+
+void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
+    QCOMPARE(ratio(), 1.0);
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    press(Qt::Key_Right);
+    QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
+                      QPoint(p.Board(kSource, 2, 1).X + p.CellWidth / 2,
+                             p.Board(kSource, 2, 1).Y + p.CellHeight / 2));
+    const QList<int> before = tivra::testing::tableState(p);
+    const QSize client = form->clientArea()->size();
+
+    form->windowHandle()->setScreen(QGuiApplication::screens().at(1));
+    form->move(QGuiApplication::screens().at(1)->geometry().topLeft());
+    QTRY_COMPARE(form->surfaces().window.ratio(), 2.0);
+    QTRY_COMPARE(form->clientArea()->devicePixelRatioF(), 2.0);
+    QVERIFY(p.GameActive);
+    QCOMPARE(tivra::testing::tableState(p), before);
+    QCOMPARE(form->clientArea()->size(), client);
+    QCOMPARE(form->surfaces().window.size(), client * 2);
+    // The piece taken is drawn at the new ratio, in its cell.
+    const QImage image = tivra::testing::wholeImage(form->surfaces().window);
+    const QRect taken = deviceCell(p, kReceiving, 1, 0, 2.0);
+    QVERIFY(image.pixel(taken.center()) != kWindowBackground);
+    QCOMPARE(image.pixel(deviceCell(p, kSource, 2, 1, 2.0).center()), kWindowBackground);
 }
 
 QTEST_MAIN(ScaledScreenTest)
