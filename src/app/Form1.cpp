@@ -229,8 +229,13 @@ constexpr int kSpace = 32;
 
 void Form1::handArrowsToSource(bool onSource) {
     arrowsOnSource_ = onSource;
-    painter_.setSourceCursor(onSource ? std::optional<QPoint>(QPoint(sourceCol_, sourceRow_))
-                                      : std::nullopt);
+    showSourceCursor();
+}
+
+// The painter draws the source cursor where it is, while the arrows move it.
+void Form1::showSourceCursor() {
+    painter_.setSourceCursor(arrowsOnSource_ ? std::optional<QPoint>(QPoint(sourceCol_, sourceRow_))
+                                             : std::nullopt);
 }
 
 void Form1::Form_KeyDown(int KeyCode) {
@@ -255,8 +260,7 @@ void Form1::Form_KeyDown(int KeyCode) {
         ++row;
     if (KeyCode == 38 && row > 0)
         --row;
-    if (arrowsOnSource_)
-        handArrowsToSource(true);
+    showSourceCursor();
     painter_.DrawCursor();
 
     if (KeyCode == kReturn || KeyCode == kSpace) {

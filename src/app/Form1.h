@@ -72,6 +72,7 @@ private:
     void createMenus();
     void winSequence();
     void handArrowsToSource(bool onSource);
+    void showSourceCursor();
     void pressCell(int Button, int side, int col, int row);
     void clientResized(QSize size);
     void fitMinimumSizeToPicture();

@@ -3,29 +3,32 @@
 #include <QLibrary>
 #include <libheif/heif.h>
 #include <memory>
-#include <type_traits>
 
 namespace {
+
+// The libheif functions the game calls.
+#define TIVRA_HEIF_FUNCTIONS(X)                                                                    \
+    X(heif_init)                                                                                   \
+    X(heif_check_filetype)                                                                         \
+    X(heif_context_alloc)                                                                          \
+    X(heif_context_free)                                                                           \
+    X(heif_context_read_from_memory_without_copy)                                                  \
+    X(heif_context_get_primary_image_handle)                                                       \
+    X(heif_image_handle_get_width)                                                                 \
+    X(heif_image_handle_get_height)                                                                \
+    X(heif_image_handle_release)                                                                   \
+    X(heif_decode_image)                                                                           \
+    X(heif_image_release)                                                                          \
+    X(heif_image_get_plane_readonly)                                                               \
+    X(heif_image_get_width)                                                                        \
+    X(heif_image_get_height)
 
 // libheif and its codecs are loaded with the first HEIF picture, not at
 // start-up: their loading and set-up would cost every start of the game.
 struct Heif {
-#define TIVRA_HEIF_FUNCTION(name) decltype(&::name) name = nullptr;
-    TIVRA_HEIF_FUNCTION(heif_init)
-    TIVRA_HEIF_FUNCTION(heif_check_filetype)
-    TIVRA_HEIF_FUNCTION(heif_context_alloc)
-    TIVRA_HEIF_FUNCTION(heif_context_free)
-    TIVRA_HEIF_FUNCTION(heif_context_read_from_memory_without_copy)
-    TIVRA_HEIF_FUNCTION(heif_context_get_primary_image_handle)
-    TIVRA_HEIF_FUNCTION(heif_image_handle_get_width)
-    TIVRA_HEIF_FUNCTION(heif_image_handle_get_height)
-    TIVRA_HEIF_FUNCTION(heif_image_handle_release)
-    TIVRA_HEIF_FUNCTION(heif_decode_image)
-    TIVRA_HEIF_FUNCTION(heif_image_release)
-    TIVRA_HEIF_FUNCTION(heif_image_get_plane_readonly)
-    TIVRA_HEIF_FUNCTION(heif_image_get_width)
-    TIVRA_HEIF_FUNCTION(heif_image_get_height)
-#undef TIVRA_HEIF_FUNCTION
+#define TIVRA_HEIF_POINTER(name) decltype(&::name) name = nullptr;
+    TIVRA_HEIF_FUNCTIONS(TIVRA_HEIF_POINTER)
+#undef TIVRA_HEIF_POINTER
     bool loaded = false;
 };
 
@@ -36,27 +39,11 @@ const Heif& heif() {
         if (!file.load())
             return h;
         bool all = true;
-        auto resolve = [&](auto& function, const char* name) {
-            function =
-                reinterpret_cast<std::remove_reference_t<decltype(function)>>(file.resolve(name));
-            all = all && function;
-        };
-#define TIVRA_RESOLVE(name) resolve(h.name, #name);
-        TIVRA_RESOLVE(heif_init)
-        TIVRA_RESOLVE(heif_check_filetype)
-        TIVRA_RESOLVE(heif_context_alloc)
-        TIVRA_RESOLVE(heif_context_free)
-        TIVRA_RESOLVE(heif_context_read_from_memory_without_copy)
-        TIVRA_RESOLVE(heif_context_get_primary_image_handle)
-        TIVRA_RESOLVE(heif_image_handle_get_width)
-        TIVRA_RESOLVE(heif_image_handle_get_height)
-        TIVRA_RESOLVE(heif_image_handle_release)
-        TIVRA_RESOLVE(heif_decode_image)
-        TIVRA_RESOLVE(heif_image_release)
-        TIVRA_RESOLVE(heif_image_get_plane_readonly)
-        TIVRA_RESOLVE(heif_image_get_width)
-        TIVRA_RESOLVE(heif_image_get_height)
-#undef TIVRA_RESOLVE
+#define TIVRA_HEIF_RESOLVE(name)                                                                   \
+    h.name = reinterpret_cast<decltype(h.name)>(file.resolve(#name));                              \
+    all = all && h.name;
+        TIVRA_HEIF_FUNCTIONS(TIVRA_HEIF_RESOLVE)
+#undef TIVRA_HEIF_RESOLVE
         if (all) {
             h.heif_init(nullptr);
             h.loaded = true;

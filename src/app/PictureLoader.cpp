@@ -136,24 +136,37 @@ PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& formatHin
 // The first bytes of a file, for telling its kind.
 constexpr qint64 kHeadBytes = 64 * 1024;
 
+// Decodes a whole picture; a JPEG's bytes end with its own picture.
+PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& formatHint,
+                                QSize maxDecoded) {
+    if (data.isEmpty())
+        return failure(QStringLiteral("empty file"));
+    if (looksLikeJpeg(data))
+        return loadWithQt(data, "jpg", maxDecoded);
+    if (looksLikeHeif(data.left(kHeadBytes)))
+        return loadHeif(data, maxDecoded);
+    return loadWithQt(data, formatHint, maxDecoded);
+}
+
+// Where the picture in these bytes ends: a JPEG's own end, anything else
+// with the data. None when a JPEG is cut short.
+std::optional<qint64> pictureEnd(QIODevice& device, const QByteArray& head, qint64 limit) {
+    if (looksLikeJpeg(head))
+        return jpegPictureEnd(device, limit);
+    return device.size();
+}
+
 } // namespace
 
 PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
                                   QSize maxDecoded) {
-    if (data.isEmpty())
-        return failure(QStringLiteral("empty file"));
-    if (looksLikeJpeg(data)) {
-        // Only the JPEG's own picture is decoded; what follows it is ignored.
-        QBuffer buffer(const_cast<QByteArray*>(&data));
-        buffer.open(QIODevice::ReadOnly);
-        const std::optional<qint64> end = jpegPictureEnd(buffer, data.size());
-        if (!end)
-            return failure(QStringLiteral("the picture's data is cut short"));
-        return loadWithQt(QByteArray::fromRawData(data.constData(), *end), "jpg", maxDecoded);
-    }
-    if (looksLikeHeif(data.left(kHeadBytes)))
-        return loadHeif(data, maxDecoded);
-    return loadWithQt(data, formatHint, maxDecoded);
+    // Only a JPEG's own picture is decoded; what follows it is ignored.
+    QBuffer buffer(const_cast<QByteArray*>(&data));
+    buffer.open(QIODevice::ReadOnly);
+    const std::optional<qint64> end = pictureEnd(buffer, data, data.size());
+    if (!end)
+        return failure(QStringLiteral("the picture's data is cut short"));
+    return decodePicture(QByteArray::fromRawData(data.constData(), *end), formatHint, maxDecoded);
 }
 
 PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
@@ -166,24 +179,18 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(file.errorString());
+    // However large the file (a motion photo's video, or worse), only the
+    // picture is read.
     const QByteArray head = file.peek(kHeadBytes);
-    qint64 length = 0;
-    if (looksLikeJpeg(head)) {
-        // However large the file (a motion photo's video, or worse), only
-        // the JPEG's own picture is read.
-        const std::optional<qint64> end = jpegPictureEnd(file, kLargestFile);
-        if (!end)
-            return failure(QStringLiteral("the picture's data is cut short or too large"));
-        length = *end;
-        if (!file.seek(0))
-            return failure(file.errorString());
-    } else {
-        if (file.size() > kLargestFile)
-            return failure(QStringLiteral("too large a file"));
-        length = file.size();
-    }
-    const QByteArray data = file.read(length);
-    if (data.size() != length)
+    if (!looksLikeJpeg(head) && file.size() > kLargestFile)
+        return failure(QStringLiteral("too large a file"));
+    const std::optional<qint64> end = pictureEnd(file, head, kLargestFile);
+    if (!end)
+        return failure(QStringLiteral("the picture's data is cut short or too large"));
+    if (!file.seek(0))
+        return failure(file.errorString());
+    const QByteArray data = file.read(*end);
+    if (data.size() != *end)
         return failure(QStringLiteral("the file changed while it was read"));
-    return loadPictureData(data, info.suffix().toLatin1(), maxDecoded);
+    return decodePicture(data, info.suffix().toLatin1(), maxDecoded);
 }

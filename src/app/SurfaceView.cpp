@@ -60,46 +60,32 @@ void SurfaceView::surfaceVisibilityChanged(bool visible) {
         raise();
 }
 
+// The surface holds device pixels: the painter is turned back to device
+// pixels, so that each of the surface's lands on one of the screen's,
+// unscaled (at ratio 1 they are the widget's own).
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QPoint origin(frame_, frame_);
     const QRect inside = rect().adjusted(frame_, frame_, -frame_, -frame_);
     if (frame_ > 0 && !inside.contains(event->rect()))
         qDrawWinPanel(&painter, rect(), QPalette(QColor(surface_.background())), true);
-    if (surface_.ratio() != 1.0 || devicePixelRatioF() != 1.0) {
-        paintScaled(painter, event->rect().intersected(inside));
-        return;
-    }
-    // In the surface's own pixels from here on.
-    const QRect area = event->rect().intersected(inside).translated(-origin);
-    const QRect stored = area.intersected(surface_.image().rect());
-    if (stored != area)
-        painter.fillRect(area.translated(origin), QColor(surface_.background()));
-    if (!stored.isEmpty())
-        painter.drawImage(stored.topLeft() + origin, surface_.image(), stored);
-}
-
-// On a scaled screen the surface holds device pixels: the painter is turned
-// back to device pixels, so that each of the surface's lands on one of the
-// screen's, unscaled.
-void SurfaceView::paintScaled(QPainter& painter, const QRect& area) {
     const double ratio = surface_.ratio();
     if (devicePixelRatioF() != ratio) {
         // Moved to a screen of another ratio: the board is drawn again for it.
         QMetaObject::invokeMethod(
             this, [this] { emit resized(size()); }, Qt::QueuedConnection);
     }
-    const QImage& image = surface_.image();
+    const QRect area = event->rect().intersected(inside);
     painter.setClipRect(area);
     painter.scale(1.0 / ratio, 1.0 / ratio);
-    const QPoint origin(static_cast<int>(std::lround(frame_ * ratio)),
-                        static_cast<int>(std::lround(frame_ * ratio)));
+    const int offset = static_cast<int>(std::lround(frame_ * ratio));
+    const QPoint origin(offset, offset);
     // The area in device pixels, taken outward.
     const QRect wanted = QRect(QPoint(static_cast<int>(std::floor(area.left() * ratio)),
                                       static_cast<int>(std::floor(area.top() * ratio))),
                                QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
                                       static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1))
                              .translated(-origin);
+    const QImage& image = surface_.image();
     const QRect stored = wanted.intersected(image.rect());
     if (stored != wanted)
         painter.fillRect(wanted.translated(origin), QColor(surface_.background()));

@@ -2,7 +2,6 @@
 
 #include "paint/Surface.h"
 
-#include <QPainter>
 #include <QWidget>
 
 // Shows a surface 1:1 and passes the player's keys and presses on.
@@ -34,7 +33,6 @@ protected:
 
 private:
     QRect onWidget(const QRect& area) const;
-    void paintScaled(QPainter& painter, const QRect& area);
 
     tivra::Surface& surface_;
     int frame_ = 0;
