@@ -89,71 +89,26 @@ void Form1Test::cleanup() {
 }
 
 void Form1Test::moveCursorTo(int col, int row) {
-    Puzzle& p = form->puzzle();
-    QVERIFY(p.GameActive);
-    while (p.CursorCol < col)
-        press(Qt::Key_Right);
-    while (p.CursorCol > col)
-        press(Qt::Key_Left);
-    while (p.CursorRow < row)
-        press(Qt::Key_Down);
-    while (p.CursorRow > row)
-        press(Qt::Key_Up);
+    QVERIFY(form->puzzle().GameActive);
+    QVERIFY(tivra::testing::arrowsTo(*form, false, col, row));
 }
 
 void Form1Test::moveSourceCursorTo(int col, int row) {
     QVERIFY(form->arrowsOnSource() && form->puzzle().GameActive);
-    while (form->sourceCursorCol() < col)
-        press(Qt::Key_Right);
-    while (form->sourceCursorCol() > col)
-        press(Qt::Key_Left);
-    while (form->sourceCursorRow() < row)
-        press(Qt::Key_Down);
-    while (form->sourceCursorRow() > row)
-        press(Qt::Key_Up);
+    QVERIFY(tivra::testing::arrowsTo(*form, true, col, row));
 }
 
-// Puts piece (col, row) into its home cell with the keyboard only: the blue
-// cursor to the cell, Tab, the source cursor to the piece, the action key,
-// and Tab back.
 void Form1Test::takeHomeByKeys(int col, int row, Qt::Key action) {
-    Puzzle& p = form->puzzle();
     QVERIFY(!form->arrowsOnSource());
-    moveCursorTo(col, row);
-    if (QTest::currentTestFailed())
-        return;
-    press(Qt::Key_Tab);
-    const int n = p.gridSize();
-    for (int r = 0; r < n; ++r)
-        for (int c = 0; c < n; ++c) {
-            const CellRec& slot = p.Board(kSource, c, r);
-            if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row) {
-                moveSourceCursorTo(c, r);
-                if (QTest::currentTestFailed())
-                    return;
-                press(action);
-                if (p.GameActive)
-                    press(Qt::Key_Tab);
-                return;
-            }
-        }
-    QFAIL("piece not on the source grid");
+    QVERIFY(tivra::testing::takeHomeByKeys(*form, col, row, action));
 }
 
 // Puts piece (col, row) into its home cell with the keys and a right-click.
 void Form1Test::takeHome(int col, int row) {
-    Puzzle& p = form->puzzle();
     moveCursorTo(col, row);
-    const int n = p.gridSize();
-    for (int r = 0; r < n; ++r)
-        for (int c = 0; c < n; ++c) {
-            const CellRec& slot = p.Board(kSource, c, r);
-            if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row) {
-                click(Qt::RightButton, cellCentre(p, kSource, c, r));
-                return;
-            }
-        }
-    QFAIL("piece not on the source grid");
+    const QPoint slot = tivra::testing::slotOf(form->puzzle(), col, row);
+    QVERIFY2(slot.x() >= 0, "piece not on the source grid");
+    click(Qt::RightButton, cellCentre(form->puzzle(), kSource, slot.x(), slot.y()));
 }
 
 void Form1Test::startsIdleWithTheWholePicture() {

@@ -47,7 +47,6 @@ private slots:
     void movingToAScreenOfAnotherRatioKeepsTheGame();
 
 private:
-    void press(Qt::Key key) { QTest::keyClick(form->clientArea(), key); }
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
     int line() const { return std::max(1, static_cast<int>(std::lround(ratio()))); }
 
@@ -134,26 +133,8 @@ void ScaledScreenTest::aWholeGameMovesExactPixels() {
                     fault = QStringLiteral("cell (%1, %2)").arg(col).arg(row);
     });
     for (int row = 0; row < n; ++row)
-        for (int col = 0; col < n; ++col) {
-            while (p.CursorCol != col)
-                press(p.CursorCol < col ? Qt::Key_Right : Qt::Key_Left);
-            while (p.CursorRow != row)
-                press(p.CursorRow < row ? Qt::Key_Down : Qt::Key_Up);
-            press(Qt::Key_Tab);
-            for (int r = 0; r < n; ++r)
-                for (int c = 0; c < n; ++c) {
-                    const CellRec& slot = p.Board(kSource, c, r);
-                    if (slot.Full != kTrue || slot.PieceCol != col || slot.PieceRow != row)
-                        continue;
-                    while (form->sourceCursorCol() != c)
-                        press(form->sourceCursorCol() < c ? Qt::Key_Right : Qt::Key_Left);
-                    while (form->sourceCursorRow() != r)
-                        press(form->sourceCursorRow() < r ? Qt::Key_Down : Qt::Key_Up);
-                }
-            press(Qt::Key_Space);
-            if (p.GameActive)
-                press(Qt::Key_Tab);
-        }
+        for (int col = 0; col < n; ++col)
+            QVERIFY(tivra::testing::takeHomeByKeys(*form, col, row, Qt::Key_Space));
     QVERIFY(checked);
     QCOMPARE(fault, QString());
     QVERIFY(!p.GameActive);
@@ -164,7 +145,7 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     QCOMPARE(ratio(), 1.0);
     QTest::keyClick(form.get(), Qt::Key_F2);
     Puzzle& p = form->puzzle();
-    press(Qt::Key_Right);
+    QTest::keyClick(form->clientArea(), Qt::Key_Right);
     QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
                       QPoint(p.Board(kSource, 2, 1).X + p.CellWidth / 2,
                              p.Board(kSource, 2, 1).Y + p.CellHeight / 2));

@@ -92,8 +92,6 @@ void SoakTest::solve() {
         return;
     if (form->surfaces().Picture2.Visible())
         shortcut(Qt::Key_F9);
-    if (form->arrowsOnSource())
-        key(Qt::Key_Tab); // the arrows back on the receiving grid
     const int n = p.gridSize();
     auto centre = [&](const CellRec& c) {
         return QPoint(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2);
@@ -108,16 +106,10 @@ void SoakTest::solve() {
         for (int col = 0; col < n && p.GameActive; ++col) {
             if (p.Board(kReceiving, col, row).Full == kTrue)
                 continue;
-            while (p.CursorCol != col)
-                key(p.CursorCol < col ? Qt::Key_Right : Qt::Key_Left);
-            while (p.CursorRow != row)
-                key(p.CursorRow < row ? Qt::Key_Down : Qt::Key_Up);
-            for (int r = 0; r < n; ++r)
-                for (int c = 0; c < n; ++c) {
-                    const CellRec& slot = p.Board(kSource, c, r);
-                    if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row)
-                        pressAt(centre(slot), Qt::RightButton);
-                }
+            if (!tivra::testing::arrowsTo(*form, false, col, row))
+                qFatal("the arrows did not reach (%d, %d)", col, row);
+            const QPoint slot = tivra::testing::slotOf(p, col, row);
+            pressAt(centre(p.Board(kSource, slot.x(), slot.y())), Qt::RightButton);
         }
 }
 
@@ -131,17 +123,7 @@ void SoakTest::solveByKeys() {
         shortcut(Qt::Key_F9);
     const int n = p.gridSize();
     auto arrowsTo = [&](bool onSource, int col, int row) {
-        if (form->arrowsOnSource() != onSource)
-            key(Qt::Key_Tab);
-        auto here = [&] {
-            return onSource ? QPoint(form->sourceCursorCol(), form->sourceCursorRow())
-                            : QPoint(p.CursorCol, p.CursorRow);
-        };
-        for (int step = 0; here().x() != col && step < n; ++step)
-            key(here().x() < col ? Qt::Key_Right : Qt::Key_Left);
-        for (int step = 0; here().y() != row && step < n; ++step)
-            key(here().y() < row ? Qt::Key_Down : Qt::Key_Up);
-        if (form->arrowsOnSource() != onSource || here() != QPoint(col, row))
+        if (!tivra::testing::arrowsTo(*form, onSource, col, row))
             qFatal("the arrows did not reach (%d, %d) on side %d", col, row, int(onSource));
     };
     for (int row = 0; row < n; ++row)
@@ -153,19 +135,10 @@ void SoakTest::solveByKeys() {
             }
         }
     for (int row = 0; row < n && p.GameActive; ++row)
-        for (int col = 0; col < n && p.GameActive; ++col) {
-            if (p.Board(kReceiving, col, row).Full == kTrue)
-                continue;
-            arrowsTo(false, col, row);
-            for (int r = 0; r < n && p.GameActive; ++r)
-                for (int c = 0; c < n && p.GameActive; ++c) {
-                    const CellRec& slot = p.Board(kSource, c, r);
-                    if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row) {
-                        arrowsTo(true, c, r);
-                        key(Qt::Key_Space);
-                    }
-                }
-        }
+        for (int col = 0; col < n && p.GameActive; ++col)
+            if (p.Board(kReceiving, col, row).Full != kTrue &&
+                !tivra::testing::takeHomeByKeys(*form, col, row, Qt::Key_Space))
+                qFatal("piece (%d, %d) could not be fetched by keys", col, row);
 }
 
 void SoakTest::options() {

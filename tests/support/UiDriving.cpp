@@ -51,6 +51,45 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
     delete watch_;
 }
 
+QPoint slotOf(const Puzzle& puzzle, int col, int row) {
+    const int n = puzzle.gridSize();
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            const CellRec& slot = puzzle.Board(kSource, c, r);
+            if (slot.Full == kTrue && slot.PieceCol == col && slot.PieceRow == row)
+                return {c, r};
+        }
+    return {-1, -1};
+}
+
+bool arrowsTo(Form1& form, bool onSource, int col, int row) {
+    const Puzzle& p = form.puzzle();
+    QWidget* board = form.clientArea();
+    if (form.arrowsOnSource() != onSource)
+        QTest::keyClick(board, Qt::Key_Tab);
+    auto here = [&] {
+        return onSource ? QPoint(form.sourceCursorCol(), form.sourceCursorRow())
+                        : QPoint(p.CursorCol, p.CursorRow);
+    };
+    const int n = p.gridSize();
+    for (int step = 0; here().x() != col && step < n; ++step)
+        QTest::keyClick(board, here().x() < col ? Qt::Key_Right : Qt::Key_Left);
+    for (int step = 0; here().y() != row && step < n; ++step)
+        QTest::keyClick(board, here().y() < row ? Qt::Key_Down : Qt::Key_Up);
+    return form.arrowsOnSource() == onSource && here() == QPoint(col, row);
+}
+
+bool takeHomeByKeys(Form1& form, int col, int row, Qt::Key action) {
+    const QPoint slot = slotOf(form.puzzle(), col, row);
+    if (slot.x() < 0 || !arrowsTo(form, false, col, row) ||
+        !arrowsTo(form, true, slot.x(), slot.y()))
+        return false;
+    QTest::keyClick(form.clientArea(), action);
+    if (form.puzzle().GameActive)
+        QTest::keyClick(form.clientArea(), Qt::Key_Tab);
+    return true;
+}
+
 void clickScrollArrow(QScrollBar* bar, QStyle::SubControl arrow) {
     QStyleOptionSlider option;
     option.initFrom(bar);

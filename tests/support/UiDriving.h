@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QStyle>
 
@@ -7,6 +8,9 @@
 
 class Form1;
 class QScrollBar;
+namespace tivra {
+class Puzzle;
+}
 #include <functional>
 
 namespace tivra::testing {
@@ -38,6 +42,20 @@ private:
     Watch* watch_;
     int answered_ = 0;
 };
+
+// Where piece (col, row) lies on the source grid; (-1, -1) when it is not
+// there.
+QPoint slotOf(const Puzzle& puzzle, int col, int row);
+
+// Brings the arrows to a grid with Tab and moves its cursor to (col, row)
+// with the arrow keys; false when it did not get there.
+bool arrowsTo(Form1& form, bool onSource, int col, int row);
+
+// Puts piece (col, row) into its home cell with the keyboard only: the blue
+// cursor to the cell, the source cursor to the piece, `action` (Space or
+// Return) and, while the game goes on, the arrows back to the receiving
+// grid. False when a step did not work.
+bool takeHomeByKeys(Form1& form, int col, int row, Qt::Key action);
 
 // Clicks the scroll bar's arrow button (SC_ScrollBarSubLine is the upper one).
 void clickScrollArrow(QScrollBar* bar, QStyle::SubControl arrow);
