@@ -124,7 +124,9 @@ void LoadPhoto(benchmark::State& state, const PhotoFile& kind) {
     kind.save(grainyPhoto(kind.width, kind.height), file);
     state.counters["file_MB"] = static_cast<double>(QFileInfo(file).size()) / (1 << 20);
     form->Renunta_Click();
-    form->loadPictureFile(QStringLiteral(TIVRA_SOURCE_DIR "/data/default.jpg")); // back to idle
+    const QString small = dir.filePath(QStringLiteral("small.jpg"));
+    saveWithQt(grainyPhoto(400, 339), small, "jpg", false);
+    form->loadPictureFile(small); // back to a small picture
     resetPeakMemory();
     const long before = peakMemoryKb();
     bool loaded = true;

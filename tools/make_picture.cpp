@@ -1,5 +1,7 @@
 // Draws the built-in picture: a 400 x 339 landscape of coloured shapes with
 // detail everywhere, so that each cell of a 10 x 10 grid looks different.
+//   make_picture OUT.jpg [SCALE]
+// SCALE draws the same scene that many times larger, for large screens.
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -8,6 +10,7 @@
 #include <QRadialGradient>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -122,18 +125,20 @@ void drawTiles(QPainter& p, Lcg& rng) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_picture OUT.jpg\n");
+    const int scale = argc == 3 ? std::atoi(argv[2]) : 1;
+    if (argc < 2 || argc > 3 || scale < 1 || scale > 16) {
+        std::fprintf(stderr, "usage: make_picture OUT.jpg [SCALE]\n");
         return 2;
     }
-    QImage image(400, 339, QImage::Format_RGB32);
+    QImage image(400 * scale, 339 * scale, QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
     Lcg rng;
     drawSky(p);
     drawMountains(p);
     drawWater(p);
     drawTiles(p, rng);
     p.end();
-    return image.save(QString::fromLocal8Bit(argv[1]), "JPG", 90) ? 0 : 1;
+    return image.save(QString::fromLocal8Bit(argv[1]), "JPG", 85) ? 0 : 1;
 }

@@ -24,5 +24,7 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded);
 PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
                                   QSize maxDecoded);
 
-// The picture built into the program.
+// The picture built into the program: this size for the layout, its pixels
+// drawn at the board's own size.
+constexpr QSize kDefaultPictureSize(400, 339);
 tivra::LoadedPicture defaultPicture();

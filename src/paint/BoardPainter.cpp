@@ -97,12 +97,35 @@ void BoardPainter::Refresh() {
     surfaces_.window.Refresh();
 }
 
+namespace {
+
+// The whole picture onto `area` of a surface: drawn at that size where the
+// picture can, stretched from its pixels otherwise.
+void drawPicture(Surface& dest, const QRect& area, const LoadedPicture& picture) {
+    if (!picture.drawScaled) {
+        StretchBlt(dest, area.x(), area.y(), area.width(), area.height(), picture.image, 0, 0,
+                   picture.image.width(), picture.image.height());
+        return;
+    }
+    if (QRect(QPoint(0, 0), dest.size()).contains(area)) {
+        picture.drawScaled(dest.pixelsFor(area), area);
+        dest.markDrawn(area);
+        return;
+    }
+    // Partly off the surface: drawn whole, and the part on it kept.
+    QImage whole(area.size(), QImage::Format_RGB32);
+    picture.drawScaled(whole, whole.rect());
+    StretchBlt(dest, area.x(), area.y(), area.width(), area.height(), whole, 0, 0, whole.width(),
+               whole.height());
+}
+
+} // namespace
+
 void BoardPainter::stretchPicture() {
-    const LoadedPicture& picture = surfaces_.Picture1;
     const QPoint grid = gridOnDevice(kSource);
-    StretchBlt(surfaces_.window, grid.x(), grid.y(), device(puzzle_.BoardWidth),
-               device(puzzle_.BoardHeight), picture.image, 0, 0, picture.image.width(),
-               picture.image.height());
+    drawPicture(surfaces_.window,
+                QRect(grid, QSize(device(puzzle_.BoardWidth), device(puzzle_.BoardHeight))),
+                surfaces_.Picture1);
 }
 
 // The reference picture holds the source grid as just stretched: the same
@@ -110,11 +133,9 @@ void BoardPainter::stretchPicture() {
 // player first asks to see it.
 void BoardPainter::takeSnapshot() {
     surfaces_.Picture2.Cls();
-    const QImage picture = surfaces_.Picture1.image;
-    const int w = device(puzzle_.BoardWidth);
-    const int h = device(puzzle_.BoardHeight);
-    surfaces_.Picture2.drawLater([picture, w, h](Surface& reference) {
-        StretchBlt(reference, 0, 0, w, h, picture, 0, 0, picture.width(), picture.height());
+    const QRect area(0, 0, device(puzzle_.BoardWidth), device(puzzle_.BoardHeight));
+    surfaces_.Picture2.drawLater([picture = surfaces_.Picture1, area](Surface& reference) {
+        drawPicture(reference, area, picture);
     });
 }
 

@@ -4,7 +4,9 @@
 #include "Surface.h"
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
+#include <functional>
 
 namespace tivra {
 
@@ -13,6 +15,10 @@ namespace tivra {
 struct LoadedPicture {
     QImage image;
     QSize pixelSize;
+    // A picture may instead draw itself onto an area of an image at that
+    // area's size, holding no pixels between draws: the built-in one, drawn
+    // sharp at whatever size the board has.
+    std::function<void(QImage& dest, const QRect& area)> drawScaled = {};
 
     int ScaleWidth() const { return pixelSize.width(); }
     int ScaleHeight() const { return pixelSize.height(); }

@@ -5,6 +5,7 @@
 #include "HeifFiles.h"
 #include "UiDriving.h"
 #include "app/Form1.h"
+#include "app/ScaledJpeg.h"
 #include "app/SurfaceView.h"
 
 #include <QBuffer>
@@ -170,6 +171,7 @@ private slots:
     void cleanupTestCase();
     void eachFile_data();
     void eachFile();
+    void builtInPictureDecoder();
 
 private:
     std::unique_ptr<Form1> form;
@@ -383,6 +385,33 @@ void BadPicturesTest::eachFile() {
     }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(path); // the large ones take room
+}
+
+// The decoder the built-in picture is drawn with reduces by the eighths
+// libjpeg is quick at, no further than the size asked for, gives the pixels
+// Qt's own reader does, and a null picture, not a crash or a half-drawn
+// one, for damaged data.
+void BadPicturesTest::builtInPictureDecoder() {
+    const QByteArray jpeg = encoded(tivra::testing::codedPicture(640, 480), "JPG");
+    auto decode = [](const QByteArray& bytes, QSize atLeast) {
+        return decodeJpeg(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                          static_cast<std::size_t>(bytes.size()), atLeast);
+    };
+    QCOMPARE(decode(jpeg, QSize(640, 480)).size(), QSize(640, 480));
+    QCOMPARE(decode(jpeg, QSize(300, 200)).size(), QSize(320, 240));
+    QCOMPARE(decode(jpeg, QSize(321, 200)).size(), QSize(640, 480));
+    QCOMPARE(decode(jpeg, QSize(10, 10)).size(), QSize(80, 60));
+    QCOMPARE(decode(jpeg, QSize(2000, 2000)).size(), QSize(640, 480));
+    const QImage whole = decode(jpeg, QSize(640, 480));
+    QCOMPARE(whole.format(), QImage::Format_RGB32);
+    QVERIFY(tivra::testing::meanDifference(whole, QImage::fromData(jpeg, "JPG")) < 1.0);
+
+    QByteArray damaged = jpeg;
+    const QByteArray junk = randomBytes(200, 11);
+    damaged.replace(damaged.size() / 2, junk.size(), junk);
+    for (const QByteArray& bad :
+         {jpeg.left(jpeg.size() / 2), damaged, randomBytes(20000, 1), QByteArray(), jpeg.left(300)})
+        QVERIFY(decode(bad, QSize(640, 480)).isNull());
 }
 
 QTEST_MAIN(BadPicturesTest)

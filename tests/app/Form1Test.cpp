@@ -127,6 +127,12 @@ void Form1Test::startsIdleWithTheWholePicture() {
     QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
     QCOMPARE(fault(), QString());
     QCOMPARE(countColour(shown(), kCursorColour), 0);
+    // The built-in picture shows the detail of the board's own size, not
+    // 400 x 339 enlarged.
+    const auto seen = tivra::testing::builtInSharpness(form->puzzle(), form->surfaces().window);
+    QVERIFY2(seen.toSharp * 2 < seen.toSoft,
+             qPrintable(
+                 QStringLiteral("%1 from sharp, %2 from soft").arg(seen.toSharp).arg(seen.toSoft)));
     // The widget shows the surface 1:1.
     const QImage onScreen =
         form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);

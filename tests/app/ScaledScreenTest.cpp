@@ -88,6 +88,11 @@ void ScaledScreenTest::surfacesHoldTheScreensPixels() {
     QImage shown = form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     shown.setDevicePixelRatio(1);
     QCOMPARE(shown, tivra::testing::wholeImage(window));
+    // The built-in picture has the detail of the screen's pixels.
+    const auto seen = tivra::testing::builtInSharpness(p, window);
+    QVERIFY2(seen.toSharp * 2 < seen.toSoft,
+             qPrintable(
+                 QStringLiteral("%1 from sharp, %2 from soft").arg(seen.toSharp).arg(seen.toSoft)));
     // Outlines are whole device pixels thick, sharp: black, then background.
     QTest::keyClick(form.get(), Qt::Key_F2);
     const QImage image = tivra::testing::wholeImage(window);

@@ -365,46 +365,37 @@ void EndToEndTest::playsOnARealScreen() {
 
 void EndToEndTest::showsTheScreensOwnPixelsWhenScaled_data() {
     QTest::addColumn<double>("scale");
-    QTest::newRow("2") << 2.0;
-    QTest::newRow("1.5") << 1.5;
+    QTest::addColumn<bool>("builtIn");
+    QTest::newRow("photo at 2") << 2.0 << false;
+    QTest::newRow("photo at 1.5") << 1.5 << false;
+    QTest::newRow("built-in at 2") << 2.0 << true;
+    QTest::newRow("built-in at 1") << 1.0 << true;
 }
 
-namespace {
-
-// The mean difference of two images of one size, over every channel.
-double meanDifference(const QImage& a, const QImage& b) {
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            sum +=
-                qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
-}
-
-} // namespace
-
-// A photo opened from the command line on a screen scaled by 2 or 1.5: the
-// board shows it at the screen's full resolution, not blown up from half.
+// A photo opened from the command line on a screen scaled by 2 or 1.5, and
+// the built-in picture: the board shows them at the screen's full
+// resolution, not blown up from half (the photo) or from 400 x 339.
 void EndToEndTest::showsTheScreensOwnPixelsWhenScaled() {
     QFETCH(double, scale);
+    QFETCH(bool, builtIn);
     const QString file = work.filePath("detail.png");
-    const QImage photo = tivra::testing::codedPicture(1600, 1200);
-    QVERIFY(photo.save(file, "PNG"));
+    const QImage picture = tivra::testing::codedPicture(1600, 1200);
+    const QSize layoutSize = builtIn ? QSize(400, 339) : picture.size();
+    if (!builtIn)
+        QVERIFY(picture.save(file, "PNG"));
     QProcess scaled;
     QProcessEnvironment scaledEnv = env;
     scaledEnv.insert("QT_SCALE_FACTOR", QString::number(scale));
     scaled.setProcessEnvironment(scaledEnv);
     scaled.setProcessChannelMode(QProcess::ForwardedChannels);
-    scaled.start(QStringLiteral(TIVRA_EXE), {file});
+    scaled.start(QStringLiteral(TIVRA_EXE), builtIn ? QStringList() : QStringList{file});
     QVERIFY(scaled.waitForStarted());
     const QString window =
         run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
     QVERIFY(!window.isEmpty());
     QTest::qWait(700);
-    const QImage shot = screenshot(QStringLiteral("scaled-%1").arg(scale));
+    const QImage shot =
+        screenshot(QStringLiteral("scaled-%1%2").arg(scale).arg(builtIn ? "-built-in" : ""));
     int top = 0; // the client area's first row, in the screen's pixels
     while (top < 300 && !near(shot.pixel(kScreen.width() - 3, top), kWindowBackground))
         ++top;
@@ -412,25 +403,17 @@ void EndToEndTest::showsTheScreensOwnPixelsWhenScaled() {
 
     const QSize client(qRound(kScreen.width() / scale), qRound((kScreen.height() - top) / scale));
     Puzzle board;
-    QVERIFY(board.ComputeLayout(client.width(), client.height(), 1600, 1200, 4));
+    QVERIFY(board.ComputeLayout(client.width(), client.height(), layoutSize.width(),
+                                layoutSize.height(), 4));
     const QRect onScreen(qRound(board.sourceLeft() * scale), top + qRound(50 * scale),
                          qRound(board.BoardWidth * scale), qRound(board.BoardHeight * scale));
-    const QImage shown = shot.copy(onScreen.adjusted(2, 2, -2, -2));
-    const QImage sharp =
-        photo.scaled(onScreen.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .copy(QRect(QPoint(2, 2), shown.size()))
-            .convertToFormat(QImage::Format_RGB32);
-    const QImage soft =
-        photo.scaled(onScreen.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .scaled(onScreen.size())
-            .copy(QRect(QPoint(2, 2), shown.size()))
-            .convertToFormat(QImage::Format_RGB32);
-    const double toSharp = meanDifference(shown, sharp);
-    const double toSoft = meanDifference(shown, soft);
-    QVERIFY2(toSharp * 2 < toSoft,
+    const QImage shown = shot.copy(onScreen);
+    const auto seen = builtIn ? tivra::testing::builtInSharpness(shown, 2)
+                              : tivra::testing::sharpness(shown, picture, onScreen.size() / 2, 2);
+    QVERIFY2(seen.toSharp * 2 < seen.toSoft,
              qPrintable(QStringLiteral("%1 from the sharp picture, %2 from the soft one")
-                            .arg(toSharp)
-                            .arg(toSoft)));
+                            .arg(seen.toSharp)
+                            .arg(seen.toSoft)));
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "F4"});
     QVERIFY(scaled.waitForFinished(5000));

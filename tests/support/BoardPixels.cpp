@@ -3,6 +3,7 @@
 #include "paint/BoardPainter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -37,6 +38,53 @@ FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divis
     painter.DrawCursor();
     fresh.homes = homeGrid(puzzle, surfaces.window);
     return fresh;
+}
+
+double meanDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            sum +=
+                qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+Sharpness sharpness(const QImage& shown, const QImage& picture, QSize softSize, int margin) {
+    const QRect inner = shown.rect().adjusted(margin, margin, -margin, -margin);
+    auto inside = [&](const QImage& image) {
+        return image.copy(inner).convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage sharp =
+        picture.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage soft = picture.scaled(softSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .scaled(shown.size());
+    const QImage board = inside(shown);
+    return {meanDifference(board, inside(sharp)), meanDifference(board, inside(soft))};
+}
+
+Sharpness builtInSharpness(const QImage& shown, int margin) {
+    Sharpness best{1e9, 0};
+    for (int scale : {2, 3, 5}) {
+        const QImage picture(QStringLiteral(TIVRA_BUILT_IN_PICTURES "/default-%1.jpg").arg(scale));
+        if (picture.isNull())
+            continue;
+        const Sharpness seen = sharpness(shown, picture, QSize(400, 339), margin);
+        if (seen.toSharp < best.toSharp)
+            best = seen;
+    }
+    return best;
+}
+
+Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window) {
+    const double ratio = window.ratio();
+    auto device = [ratio](int length) { return static_cast<int>(std::lround(length * ratio)); };
+    const CellRec& first = puzzle.Board(kSource, 0, 0);
+    const QRect board(device(first.X), device(first.Y), device(puzzle.BoardWidth),
+                      device(puzzle.BoardHeight));
+    return builtInSharpness(wholeImage(window).copy(board), 1);
 }
 
 QImage wholeImage(const Surface& surface) {

@@ -33,6 +33,24 @@ inline QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divi
 // beyond them.
 QImage wholeImage(const Surface& surface);
 
+// The mean difference of two images of one size, per channel.
+double meanDifference(const QImage& a, const QImage& b);
+
+// How far the pixels a board shows are from a picture scaled smoothly to
+// their size, and from the same picture shrunk to `softSize` and enlarged
+// back: mean differences per channel, a `margin` kept off each edge. A
+// picture drawn at the screen's own resolution is much nearer the first.
+struct Sharpness {
+    double toSharp;
+    double toSoft;
+};
+Sharpness sharpness(const QImage& shown, const QImage& picture, QSize softSize, int margin);
+// The same for the built-in picture, against the nearest of the sizes the
+// build drew it at, softened to the size the layout gives it: on a board
+// shown, or on a surface's untouched board.
+Sharpness builtInSharpness(const QImage& shown, int margin);
+Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window);
+
 // How many pixels of an image have this colour.
 int countColour(const QImage& image, QRgb colour);
 
