@@ -2,6 +2,8 @@
 #include "ScaledJpeg.h"
 
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -46,19 +48,40 @@ const Embedded& sourceFor(QSize area) {
     return *std::prev(std::end(kEmbedded));
 }
 
-// The whole picture onto `area` of `dest`, scaled smoothly.
+// The whole picture onto `area` of `dest`, scaled smoothly as it is decoded,
+// a band at a time. Each row of the area is drawn from the one band that
+// holds both picture rows it lies between, with a row to spare either side.
 void draw(QImage& dest, const QRect& area) {
+    constexpr int kBandRows = 64;
+    constexpr int kOverlap = 4;
     const Embedded& source = sourceFor(area.size());
-    const QImage decoded =
-        decodeJpeg(source.begin, static_cast<std::size_t>(source.end - source.begin), area.size());
     QPainter painter(&dest);
-    if (decoded.isNull()) {
-        // Only when memory runs out: a plain board is still a game.
-        painter.fillRect(area, QColor(128, 128, 128));
-        return;
-    }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(area, decoded);
+    int firstRow = 0; // of the area, the next one to draw
+    auto drawBand = [&](const QImage& band, int top, QSize whole) {
+        const double perRow = double(area.height()) / whole.height();
+        const bool last = top + band.height() >= whole.height();
+        // The rows whose picture position lies before the band's last row
+        // but one; the rest wait for the next band.
+        int end = area.height();
+        if (!last)
+            end = std::clamp(static_cast<int>(std::ceil((top + band.height() - 2.5) * perRow)),
+                             firstRow, area.height());
+        if (end > firstRow) {
+            painter.setClipRect(
+                QRect(area.left(), area.top() + firstRow, area.width(), end - firstRow));
+            painter.drawImage(QRectF(area.left(), area.top() + top * perRow, area.width(),
+                                     band.height() * perRow),
+                              band);
+        }
+        firstRow = end;
+    };
+    if (!decodeJpegInBands(source.begin, static_cast<std::size_t>(source.end - source.begin),
+                           area.size(), kBandRows, kOverlap, drawBand)) {
+        // Only when memory runs out: a plain board is still a game.
+        painter.setClipping(false);
+        painter.fillRect(area, QColor(128, 128, 128));
+    }
 }
 
 void copyInto(QImage& dest, const QRect& area, const QImage& pixels) {
@@ -68,12 +91,13 @@ void copyInto(QImage& dest, const QRect& area, const QImage& pixels) {
                     pixels.constScanLine(y), bytes);
 }
 
-// From the second draw on the last board's pixels are kept, so that a New
-// Game or the whole picture costs no decoding; before the first game
-// nothing is held.
+// Drawn a second time at the same size (a New Game, Give Up, the whole
+// picture shown), the board's pixels are kept for the draws after, which
+// then cost no decoding. A window settling its size at start-up draws at
+// new sizes only, so nothing is held before the first game.
 struct Kept {
     QImage pixels;
-    bool drawnOnce = false;
+    QSize lastDrawn;
 };
 
 } // namespace
@@ -81,19 +105,20 @@ struct Kept {
 tivra::LoadedPicture defaultPicture() {
     auto kept = std::make_shared<Kept>();
     auto drawScaled = [kept](QImage& dest, const QRect& area) {
-        if (!kept->drawnOnce) {
-            kept->drawnOnce = true;
+        if (kept->pixels.size() == area.size()) {
+            copyInto(dest, area, kept->pixels);
+            return;
+        }
+        const bool again = kept->lastDrawn == area.size();
+        kept->lastDrawn = area.size();
+        kept->pixels = QImage();
+        if (again)
+            kept->pixels = QImage(area.size(), QImage::Format_RGB32);
+        if (kept->pixels.isNull()) {
             draw(dest, area);
             return;
         }
-        if (kept->pixels.size() != area.size()) {
-            kept->pixels = QImage(area.size(), QImage::Format_RGB32);
-            if (kept->pixels.isNull()) {
-                draw(dest, area);
-                return;
-            }
-            draw(kept->pixels, kept->pixels.rect());
-        }
+        draw(kept->pixels, kept->pixels.rect());
         copyInto(dest, area, kept->pixels);
     };
     return {QImage(), kDefaultPictureSize, drawScaled};

@@ -1,8 +1,11 @@
 #include "ScaledJpeg.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
+#include <cstring>
 #include <jpeglib.h>
+#include <limits>
 
 namespace {
 
@@ -30,9 +33,11 @@ unsigned scaleInEighths(const jpeg_decompress_struct& info, QSize atLeast) {
     return 8;
 }
 
-// The image is the caller's, so that it is freed as usual whatever libjpeg
-// does; nothing here has a destructor for a longjmp to skip.
-bool decodeInto(const unsigned char* data, std::size_t size, QSize atLeast, QImage& image) {
+// The band is the caller's, so that it is freed as usual whatever libjpeg
+// does; nothing here has a destructor for a longjmp to skip, and `use` has
+// returned before libjpeg runs again.
+bool decodeBands(const unsigned char* data, std::size_t size, QSize atLeast, int bandRows,
+                 int overlap, const JpegBand& use, QImage& band) {
     jpeg_decompress_struct info;
     ErrorManager errors;
     info.err = jpeg_std_error(&errors.pub);
@@ -53,15 +58,28 @@ bool decodeInto(const unsigned char* data, std::size_t size, QSize atLeast, QIma
     info.scale_num = scaleInEighths(info, atLeast);
     info.scale_denom = 8;
     jpeg_start_decompress(&info);
-    image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
-                   QImage::Format_RGB32);
-    if (image.isNull()) {
+    const QSize whole(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    band = QImage(whole.width(), std::min(bandRows, whole.height()), QImage::Format_RGB32);
+    if (band.isNull()) {
         jpeg_destroy_decompress(&info);
         return false;
     }
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = image.scanLine(static_cast<int>(info.output_scanline));
-        jpeg_read_scanlines(&info, &row, 1);
+    const auto rowBytes = static_cast<std::size_t>(band.bytesPerLine());
+    int top = 0;
+    int kept = 0; // rows at the band's start carried over from the last
+    while (true) {
+        const int rows = std::min(band.height(), whole.height() - top);
+        for (int y = kept; y < rows; ++y) {
+            JSAMPROW row = band.scanLine(y);
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        use(rows == band.height() ? band : band.copy(0, 0, whole.width(), rows), top, whole);
+        if (top + rows >= whole.height())
+            break;
+        kept = std::min(overlap, rows - 1);
+        for (int y = 0; y < kept; ++y)
+            std::memcpy(band.scanLine(y), band.constScanLine(rows - kept + y), rowBytes);
+        top += rows - kept;
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
@@ -70,9 +88,17 @@ bool decodeInto(const unsigned char* data, std::size_t size, QSize atLeast, QIma
 
 } // namespace
 
+bool decodeJpegInBands(const unsigned char* data, std::size_t size, QSize atLeast, int bandRows,
+                       int overlap, const JpegBand& use) {
+    if (bandRows <= overlap || overlap < 0)
+        return false;
+    QImage band;
+    return decodeBands(data, size, atLeast, bandRows, overlap, use, band);
+}
+
 QImage decodeJpeg(const unsigned char* data, std::size_t size, QSize atLeast) {
-    QImage image;
-    if (!decodeInto(data, size, atLeast, image))
-        return QImage();
-    return image;
+    QImage picture;
+    const bool whole = decodeJpegInBands(data, size, atLeast, std::numeric_limits<int>::max(), 0,
+                                         [&](const QImage& band, int, QSize) { picture = band; });
+    return whole ? picture : QImage();
 }

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -405,6 +406,23 @@ void BadPicturesTest::builtInPictureDecoder() {
     const QImage whole = decode(jpeg, QSize(640, 480));
     QCOMPARE(whole.format(), QImage::Format_RGB32);
     QVERIFY(tivra::testing::meanDifference(whole, QImage::fromData(jpeg, "JPG")) < 1.0);
+
+    // In bands, each repeating the last rows of the one before: put back
+    // together, the whole picture.
+    QImage rebuilt(whole.size(), QImage::Format_RGB32);
+    int nextTop = 0;
+    const auto bytes = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    QVERIFY(decodeJpegInBands(bytes, static_cast<std::size_t>(jpeg.size()), QSize(640, 480), 50, 3,
+                              [&](const QImage& band, int top, QSize size) {
+                                  QCOMPARE(size, QSize(640, 480));
+                                  QCOMPARE(top, nextTop);
+                                  for (int y = 0; y < band.height(); ++y)
+                                      std::memcpy(rebuilt.scanLine(top + y), band.constScanLine(y),
+                                                  640 * sizeof(QRgb));
+                                  nextTop = top + band.height() - 3;
+                              }));
+    QCOMPARE(nextTop, 480 - 3);
+    QCOMPARE(rebuilt, whole);
 
     QByteArray damaged = jpeg;
     const QByteArray junk = randomBytes(200, 11);
