@@ -32,9 +32,9 @@ struct Embedded {
     int width;
 };
 
-// Decoding time grows with the file, so a board takes the smallest that is
-// nearly as wide as it: enlarged by a tenth at most, a picture drawn at
-// twice the detail it shows stays sharp.
+// Decoding time grows with the file, so a board takes the smallest picture
+// nearly as wide as itself: enlarged by a ninth at most, it still looks
+// sharp.
 const Embedded kEmbedded[] = {
     {tivraDefaultPicture2, tivraDefaultPicture2End, 2 * kDefaultPictureSize.width()},
     {tivraDefaultPicture3, tivraDefaultPicture3End, 3 * kDefaultPictureSize.width()},
