@@ -88,7 +88,7 @@ DISPLAY= "$prefix/games/tivra" --no-such-option 2>"$work/err" || status=$?
 cpack -G DEB -B "$work/package" --config "$build/CPackConfig.cmake" >/dev/null
 deb=$(ls "$work"/package/tivra_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libheif1 libcanberra0 qt6-qpa-plugins; do
+for library in libqt6widgets6 libjpeg62-turbo libheif1 libcanberra0 qt6-qpa-plugins; do
   case "$depends" in *"$library"*) ;; *) fail "Depends lacks $library: $depends" ;; esac
 done
 dpkg -x "$deb" "$work/root"
