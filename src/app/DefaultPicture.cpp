@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 #include <memory>
 
@@ -84,13 +83,6 @@ void draw(QImage& dest, const QRect& area) {
     }
 }
 
-void copyInto(QImage& dest, const QRect& area, const QImage& pixels) {
-    const auto bytes = static_cast<std::size_t>(area.width()) * sizeof(QRgb);
-    for (int y = 0; y < area.height(); ++y)
-        std::memcpy(reinterpret_cast<QRgb*>(dest.scanLine(area.top() + y)) + area.left(),
-                    pixels.constScanLine(y), bytes);
-}
-
 // Drawn a second time at the same size (a New Game, Give Up, the whole
 // picture shown), the board's pixels are kept for the draws after, which
 // then cost no decoding. A window settling its size at start-up draws at
@@ -106,7 +98,7 @@ tivra::LoadedPicture defaultPicture() {
     auto kept = std::make_shared<Kept>();
     auto drawScaled = [kept](QImage& dest, const QRect& area) {
         if (kept->pixels.size() == area.size()) {
-            copyInto(dest, area, kept->pixels);
+            QPainter(&dest).drawImage(area.topLeft(), kept->pixels);
             return;
         }
         const bool again = kept->lastDrawn == area.size();
@@ -119,7 +111,7 @@ tivra::LoadedPicture defaultPicture() {
             return;
         }
         draw(kept->pixels, kept->pixels.rect());
-        copyInto(dest, area, kept->pixels);
+        QPainter(&dest).drawImage(area.topLeft(), kept->pixels);
     };
     return {QImage(), kDefaultPictureSize, drawScaled};
 }

@@ -16,8 +16,8 @@ struct LoadedPicture {
     QImage image;
     QSize pixelSize;
     // A picture may instead draw itself onto an area of an image at that
-    // area's size, holding no pixels between draws: the built-in one, drawn
-    // sharp at whatever size the board has.
+    // area's size: the built-in one, drawn sharp at whatever size the board
+    // has.
     std::function<void(QImage& dest, const QRect& area)> drawScaled = {};
 
     int ScaleWidth() const { return pixelSize.width(); }

@@ -130,9 +130,7 @@ void Form1Test::startsIdleWithTheWholePicture() {
     // The built-in picture shows the detail of the board's own size, not
     // 400 x 339 enlarged.
     const auto seen = tivra::testing::builtInSharpness(form->puzzle(), form->surfaces().window);
-    QVERIFY2(seen.toSharp * 2 < seen.toSoft,
-             qPrintable(
-                 QStringLiteral("%1 from sharp, %2 from soft").arg(seen.toSharp).arg(seen.toSoft)));
+    QVERIFY2(seen.looksSharp(), qPrintable(seen.describe()));
     // The widget shows the surface 1:1.
     const QImage onScreen =
         form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -90,9 +90,7 @@ void ScaledScreenTest::surfacesHoldTheScreensPixels() {
     QCOMPARE(shown, tivra::testing::wholeImage(window));
     // The built-in picture has the detail of the screen's pixels.
     const auto seen = tivra::testing::builtInSharpness(p, window);
-    QVERIFY2(seen.toSharp * 2 < seen.toSoft,
-             qPrintable(
-                 QStringLiteral("%1 from sharp, %2 from soft").arg(seen.toSharp).arg(seen.toSoft)));
+    QVERIFY2(seen.looksSharp(), qPrintable(seen.describe()));
     // Outlines are whole device pixels thick, sharp: black, then background.
     QTest::keyClick(form.get(), Qt::Key_F2);
     const QImage image = tivra::testing::wholeImage(window);

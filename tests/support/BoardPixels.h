@@ -43,6 +43,13 @@ double meanDifference(const QImage& a, const QImage& b);
 struct Sharpness {
     double toSharp;
     double toSoft;
+    // Less than half as far from the sharp picture as from the soft one.
+    bool looksSharp() const { return toSharp * 2 < toSoft; }
+    QString describe() const {
+        return QStringLiteral("%1 from the sharp picture, %2 from the soft one")
+            .arg(toSharp)
+            .arg(toSoft);
+    }
 };
 Sharpness sharpness(const QImage& shown, const QImage& picture, QSize softSize, int margin);
 // The same for the built-in picture, against the nearest of the sizes the
