@@ -12,7 +12,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm
   appstream desktop-file-utils man-db strace
   dpkg-dev file lintian
 )

@@ -4,8 +4,9 @@
 #include "Form3.h"
 #include "Module1.h"
 #include "PictureDialog.h"
-#include "PictureLoader.h"
 #include "SurfaceView.h"
+#include "picture/DefaultPicture.h"
+#include "picture/PictureLoader.h"
 
 #include <QAction>
 #include <QApplication>
@@ -109,7 +110,6 @@ void Form1::Form_Load() {
         resize(area.size());
         move(area.topLeft());
     }
-    // Picture2 is placed over the client area each time it changes size.
     appPath_ = QCoreApplication::applicationDirPath();
     soundFile_ = MoveSound::fileFor(appPath_);
     Module1::Divisions = 4;

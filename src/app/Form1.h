@@ -52,7 +52,6 @@ public:
     Form3* helpWindow() const { return help_.get(); }
     void seedRandom(unsigned seed) { random_.seed(seed); }
     const QString& AppPath() const { return appPath_; }
-    const QString& moveSoundFile() const { return soundFile_; }
     // The keyboard's cursor on the source grid, while the arrows move it.
     bool arrowsOnSource() const { return arrowsOnSource_; }
     int sourceCursorCol() const { return sourceCol_; }

@@ -52,10 +52,14 @@ void Form2::Form_Load() {
     Text1->clear();
 
     Text1->setText(QString::number(Module1::Divisions));
+    // Position 9 is grid size 4; moving there from 3 runs VScroll1_Change,
+    // which sets Divisions and the text box.
     VScroll1->setValue(9);
     VScroll1->setFocus();
 }
 
+// The bar runs from 3 at the top to 10 at the bottom, and the grid size the
+// other way: the top is the largest grid.
 void Form2::VScroll1_Change() {
     Module1::Divisions = static_cast<std::int16_t>(13 - VScroll1->value());
     Text1->setText(QString::number(Module1::Divisions));

@@ -14,7 +14,6 @@ public:
     MoveSound& operator=(const MoveSound&) = delete;
 
     void play();
-    const QString& file() const { return file_; }
 
     // The sound beside the program, or, for an installed program, in its
     // data folder when there is none beside it.

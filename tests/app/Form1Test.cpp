@@ -49,7 +49,6 @@ private slots:
     void winningShowsTheCongratulation();
     void referencePictureToggles();
     void pictureDialogOffersBitmapsAndJpegs();
-    void badFilesChangeNothing();
     void hugePhotoLoads();
     void resizeDuringAGameKeepsEveryPiece();
     void idleResizeKeepsTheGridOnScreen();
@@ -374,41 +373,6 @@ void Form1Test::pictureDialogOffersBitmapsAndJpegs() {
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(300, 200));
     QVERIFY(!form->puzzle().GameActive);
     QCOMPARE(fault(), QString());
-}
-
-void Form1Test::badFilesChangeNothing() {
-    QFile empty(dir.filePath("empty.jpg"));
-    QVERIFY(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    QFile junk(dir.filePath("junk.bmp"));
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(5000, '\x5A'));
-    junk.close();
-    QByteArray jpeg;
-    {
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        tivra::testing::codedPicture(640, 480).save(&buffer, "JPG");
-    }
-    QFile cut(dir.filePath("cut.jpg"));
-    QVERIFY(cut.open(QIODevice::WriteOnly));
-    cut.write(jpeg.left(jpeg.size() / 2));
-    cut.close();
-    const QImage tall = QImage(1, 4000, QImage::Format_RGB32);
-    QVERIFY(tall.save(dir.filePath("needle.bmp"), "BMP"));
-
-    const QImage before = shown();
-    for (const char* file : {"empty.jpg", "junk.bmp", "cut.jpg", "missing.jpg", "needle.bmp"}) {
-        const QString name = QString::fromLatin1(file);
-        SeenMessage seen;
-        answerNextMessageBox(&seen);
-        QVERIFY2(!form->loadPictureFile(dir.filePath(name)), file);
-        QCOMPARE(seen.title, QStringLiteral("Tivra"));
-        QVERIFY2(seen.text.contains(name), qPrintable(seen.text));
-        QCOMPARE(seen.buttons, 1);
-        QCOMPARE(shown(), before);
-        QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
-    }
 }
 
 void Form1Test::hugePhotoLoads() {

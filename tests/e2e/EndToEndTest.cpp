@@ -275,8 +275,7 @@ void EndToEndTest::playsOnARealScreen() {
     shot = screenshot();
     QCOMPARE(shot, board);
 
-    // F5 gives up: the whole picture again, as at start-up; then F3 and F1
-    // open their windows.
+    // F5 gives up: the whole picture again, as at start-up.
     xdotool({"key", "F5"});
     shot = screenshot();
     QCOMPARE(shot, startup);

@@ -1,8 +1,8 @@
 // Arbitrary bytes through the game's picture loading, layout and board
 // setup, as "Incarca Poza" runs them. The first byte picks the grid size and
 // the file ending the bytes arrive under.
-#include "app/PictureLoader.h"
 #include "paint/BoardPainter.h"
+#include "picture/PictureLoader.h"
 
 #include <QCoreApplication>
 #include <cstddef>

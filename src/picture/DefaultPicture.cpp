@@ -1,4 +1,4 @@
-#include "PictureLoader.h"
+#include "DefaultPicture.h"
 #include "ScaledJpeg.h"
 
 #include <QPainter>

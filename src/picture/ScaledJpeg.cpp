@@ -95,10 +95,3 @@ bool decodeJpegInBands(const unsigned char* data, std::size_t size, QSize atLeas
     QImage band;
     return decodeBands(data, size, atLeast, bandRows, overlap, use, band);
 }
-
-QImage decodeJpeg(const unsigned char* data, std::size_t size, QSize atLeast) {
-    QImage picture;
-    const bool whole = decodeJpegInBands(data, size, atLeast, std::numeric_limits<int>::max(), 0,
-                                         [&](const QImage& band, int, QSize) { picture = band; });
-    return whole ? picture : QImage();
-}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "paint/BoardSurfaces.h"
+#include "LoadedPicture.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -23,8 +23,3 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded);
 // The same for a picture already in memory; formatHint is the file's ending.
 PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
                                   QSize maxDecoded);
-
-// The picture built into the program: this size for the layout, its pixels
-// drawn at the board's own size.
-constexpr QSize kDefaultPictureSize(400, 339);
-tivra::LoadedPicture defaultPicture();

@@ -15,6 +15,3 @@
 using JpegBand = std::function<void(const QImage& band, int top, QSize whole)>;
 bool decodeJpegInBands(const unsigned char* data, std::size_t size, QSize atLeast, int bandRows,
                        int overlap, const JpegBand& use);
-
-// The whole picture at once; a null image when it cannot be decoded.
-QImage decodeJpeg(const unsigned char* data, std::size_t size, QSize atLeast);

@@ -87,7 +87,8 @@ std::optional<qint64> jpegPictureEnd(QIODevice& device, qint64 limit) {
             marker = in.next();
         if (marker < 0)
             return std::nullopt;
-        // A stuffed data byte or a restart marker: still inside a scan.
+        // A stuffed data byte, a restart marker or TEM (0x01, which has no
+        // length): still inside a scan.
         if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01)
             continue;
         if (marker == 0xD9)

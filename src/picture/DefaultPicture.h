@@ -1,0 +1,10 @@
+#pragma once
+
+#include "LoadedPicture.h"
+
+#include <QSize>
+
+// The picture built into the program: this size for the layout, its pixels
+// drawn at the board's own size.
+constexpr QSize kDefaultPictureSize(400, 339);
+tivra::LoadedPicture defaultPicture();

@@ -1,0 +1,24 @@
+#include "TestFiles.h"
+
+#include <QBuffer>
+#include <random>
+
+namespace tivra::testing {
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QByteArray randomBytes(int count, unsigned seed) {
+    std::mt19937 gen(seed);
+    QByteArray bytes(count, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(gen() & 0xFF);
+    return bytes;
+}
+
+} // namespace tivra::testing
