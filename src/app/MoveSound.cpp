@@ -5,7 +5,7 @@
 #include <QLibrary>
 #include <canberra.h>
 
-#include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -36,39 +36,55 @@ struct Canberra {
 
 } // namespace
 
-// The sound server is opened on a thread of its own: connecting can take a
-// while, and neither start-up nor a move should wait for it.
+// The sound server is spoken to on a thread of its own, from opening it to
+// every click: connecting can take a while, and a server that stops
+// answering blocks its caller for as long as it likes. Neither start-up nor
+// a move waits for it; the clicks asked for while one is being handed over
+// make one click after it.
 struct MoveSound::Device {
     std::mutex mutex;
-    Canberra ca;
-    ca_context* context = nullptr;
-    std::atomic<bool> ready{false};
-
-    ~Device() {
-        if (context)
-            ca.destroy(context);
-    }
+    std::condition_variable wake;
+    bool ready = false;   // the server is open
+    bool pending = false; // a click is asked for
+    bool closing = false; // the game is done with the sound
 };
 
-MoveSound::MoveSound(const QString& file) : file_(file), device_(std::make_shared<Device>()) {
-    std::thread([device = device_] {
-        Canberra ca;
-        ca_context* context = nullptr;
-        if (!ca.load() || ca.create(&context) != CA_SUCCESS)
-            return;
-        ca.changeProps(context, CA_PROP_APPLICATION_NAME, "Tivra", nullptr);
-        if (ca.open(context) != CA_SUCCESS) {
-            ca.destroy(context);
-            return;
-        }
-        std::lock_guard lock(device->mutex);
-        device->ca = ca;
-        device->context = context;
-        device->ready = true;
-    }).detach();
+void MoveSound::serve(const std::shared_ptr<Device>& device, const QByteArray& path) {
+    Canberra ca;
+    ca_context* context = nullptr;
+    if (!ca.load() || ca.create(&context) != CA_SUCCESS)
+        return;
+    ca.changeProps(context, CA_PROP_APPLICATION_NAME, "Tivra", nullptr);
+    if (ca.open(context) != CA_SUCCESS) {
+        ca.destroy(context);
+        return;
+    }
+    std::unique_lock lock(device->mutex);
+    device->ready = true;
+    for (;;) {
+        device->wake.wait(lock, [&] { return device->pending || device->closing; });
+        if (device->closing)
+            break;
+        device->pending = false;
+        lock.unlock();
+        ca.play(context, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+        lock.lock();
+    }
+    lock.unlock();
+    ca.destroy(context);
 }
 
-MoveSound::~MoveSound() = default;
+MoveSound::MoveSound(const QString& file) : device_(std::make_shared<Device>()) {
+    std::thread(serve, device_, file.toLocal8Bit()).detach();
+}
+
+MoveSound::~MoveSound() {
+    {
+        std::lock_guard lock(device_->mutex);
+        device_->closing = true;
+    }
+    device_->wake.notify_one();
+}
 
 QString MoveSound::fileFor(const QString& programFolder) {
     const QString beside = programFolder + QDir::separator() + QStringLiteral("sunet.wav");
@@ -81,11 +97,11 @@ QString MoveSound::fileFor(const QString& programFolder) {
 }
 
 void MoveSound::play() {
-    if (!device_->ready)
-        return;
-    std::unique_lock lock(device_->mutex, std::try_to_lock);
-    if (!lock.owns_lock())
-        return;
-    const QByteArray path = file_.toLocal8Bit();
-    device_->ca.play(device_->context, 0, CA_PROP_MEDIA_FILENAME, path.constData(), nullptr);
+    {
+        std::lock_guard lock(device_->mutex);
+        if (!device_->ready)
+            return;
+        device_->pending = true;
+    }
+    device_->wake.notify_one();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 
@@ -21,6 +22,6 @@ public:
 
 private:
     struct Device;
-    QString file_;
+    static void serve(const std::shared_ptr<Device>& device, const QByteArray& path);
     std::shared_ptr<Device> device_;
 };
