@@ -54,6 +54,9 @@ void answerInformationOptions(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
     CommandLine line;
     acceptQtOptions(line.parser);
+    // Qt's options take one dash (-platform, -style): read as long names,
+    // not as a row of one-letter flags.
+    line.parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (!line.parser.parse(arguments))
         refuse(line.parser.errorText());
     if (line.parser.isSet(line.help) || line.parser.isSet(QStringLiteral("help-all"))) {

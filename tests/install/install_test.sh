@@ -79,6 +79,15 @@ kill "$game"; wait "$game" 2>/dev/null || true
 # Information without a display, and an unknown option refused.
 DISPLAY= "$prefix/games/tivra" --version | grep -q '^tivra ' || fail "--version"
 DISPLAY= "$prefix/games/tivra" --help | grep -q -- '--version' || fail "--help"
+# Qt's own options take one dash, with a value after them.
+for qt_option in "-platform offscreen" "-style fusion"; do
+  # shellcheck disable=SC2086
+  DISPLAY= "$prefix/games/tivra" $qt_option --version | grep -q '^tivra ' \
+    || fail "$qt_option --version"
+done
+status=0
+DISPLAY= timeout 3 "$prefix/games/tivra" -platform offscreen -style fusion || status=$?
+[ "$status" -eq 124 ] || fail "-platform offscreen: the game ended with status $status"
 status=0
 DISPLAY= "$prefix/games/tivra" --no-such-option 2>"$work/err" || status=$?
 [ "$status" -eq 1 ] && grep -q "no-such-option" "$work/err" || fail "unknown option: status $status"
