@@ -274,24 +274,42 @@ void Form1::Form_KeyDown(int KeyCode) {
 // A click in the middle of a cell, where the hit test always finds it.
 void Form1::pressCell(int Button, int side, int col, int row) {
     const tivra::CellRec& cell = puzzle_.Board(side, col, row);
-    Form_MouseDown(Button, static_cast<float>(cell.X + puzzle_.CellWidth / 2),
-                   static_cast<float>(cell.Y + puzzle_.CellHeight / 2));
+    const QPoint middle(cell.X + puzzle_.CellWidth / 2, cell.Y + puzzle_.CellHeight / 2);
+    pressBoard(Button, middle, middle);
+}
+
+// A press in the layout's pixels, for the board's hit test of one grid. On
+// a screen scaled by a fraction the cells are drawn a whole number of device
+// pixels wide and drift from the layout's by up to half a device pixel a
+// cell: there the press stands for the middle of the cell drawn under it,
+// and a press on a drawn outline for a point that no cell holds.
+QPoint Form1::pressedPoint(float x, float y, int side) const {
+    if (client_->devicePixelRatioF() == 1.0)
+        return {static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))};
+    const std::optional<QPoint> cell = painter_.cellDrawnAt(QPointF(x, y), side);
+    if (!cell)
+        return {-1, -1};
+    const tivra::CellRec& drawn = puzzle_.Board(side, cell->x(), cell->y());
+    return {drawn.X + puzzle_.CellWidth / 2, drawn.Y + puzzle_.CellHeight / 2};
 }
 
 void Form1::Form_MouseDown(int Button, float x, float y) {
+    pressBoard(Button, pressedPoint(x, y, kSource), pressedPoint(x, y, kReceiving));
+}
+
+// A press at these points of the layout, as each grid's hit test reads it.
+void Form1::pressBoard(int Button, QPoint onSource, QPoint onReceiving) {
     if (!puzzle_.GameActive)
         return;
-    const int px = static_cast<int>(std::floor(x));
-    const int py = static_cast<int>(std::floor(y));
     if (Button == 2 &&
         puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow).Full == tivra::kFalse) {
-        puzzle_.TakePiece(px, py);
+        puzzle_.TakePiece(onSource.x(), onSource.y());
         if (puzzle_.IsSolved())
             winSequence();
         return;
     }
     if (Button == 1 && puzzle_.freeSlotEmpty())
-        puzzle_.ReturnPiece(px, py);
+        puzzle_.ReturnPiece(onReceiving.x(), onReceiving.y());
 }
 
 void Form1::Optiuni_Click() {

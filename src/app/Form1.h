@@ -73,6 +73,8 @@ private:
     void handArrowsToSource(bool onSource);
     void showSourceCursor();
     void pressCell(int Button, int side, int col, int row);
+    void pressBoard(int Button, QPoint onSource, QPoint onReceiving);
+    QPoint pressedPoint(float x, float y, int side) const;
     void clientResized(QSize size);
     void fitMinimumSizeToPicture();
     QSize largestBoard() const;

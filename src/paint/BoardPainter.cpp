@@ -36,6 +36,24 @@ QRect BoardPainter::cellRect(const CellRec& cell) const {
                  cellWidthOnDevice(), cellHeightOnDevice());
 }
 
+std::optional<QPoint> BoardPainter::cellDrawnAt(QPointF at, int side) const {
+    // The pointer reports device pixels divided by the ratio; the margin
+    // takes back what that division rounded away.
+    constexpr double kRoundedAway = 1e-3;
+    const QPoint grid = gridOnDevice(side);
+    const int x = static_cast<int>(std::floor(at.x() * ratio_ + kRoundedAway)) - grid.x();
+    const int y = static_cast<int>(std::floor(at.y() * ratio_ + kRoundedAway)) - grid.y();
+    const int w = cellWidthOnDevice();
+    const int h = cellHeightOnDevice();
+    const int n = puzzle_.gridSize();
+    if (x < 0 || y < 0 || w <= 0 || h <= 0 || x / w >= n || y / h >= n)
+        return std::nullopt;
+    const int line = lineOnDevice();
+    if (x % w < line || y % h < line)
+        return std::nullopt;
+    return QPoint(x / w, y / h);
+}
+
 // A box outline through the cell's corners, as thick as an outline.
 void BoardPainter::outlineBox(const QRect& cell, QRgb colour) {
     const int line = lineOnDevice();

@@ -4,6 +4,7 @@
 #include "board/Puzzle.h"
 
 #include <QPoint>
+#include <QPointF>
 #include <functional>
 #include <optional>
 
@@ -32,6 +33,12 @@ public:
     void DrawCursor() override;
     void PlayMoveSound() override;
     void Refresh() override;
+
+    // The cell of a grid drawn under a point of the client area, given in
+    // the layout's pixels as finely as the pointer reports it: the cell
+    // whose inside holds that device pixel. None on an outline or off the
+    // grid.
+    std::optional<QPoint> cellDrawnAt(QPointF at, int side) const;
 
     void DrawGrid();
     void PlacePicture();

@@ -3,8 +3,10 @@
 #include "BoardPixels.h"
 #include "UiDriving.h"
 #include "app/Form1.h"
+#include "app/Module1.h"
 #include "app/SurfaceView.h"
 
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,11 +46,21 @@ private slots:
     void surfacesHoldTheScreensPixels();
     void photosKeepTheirDetail();
     void aWholeGameMovesExactPixels();
+    void clicksHitTheCellsAsDrawn_data();
+    void clicksHitTheCellsAsDrawn();
     void movingToAScreenOfAnotherRatioKeepsTheGame();
 
 private:
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
     int line() const { return std::max(1, static_cast<int>(std::lround(ratio()))); }
+    // A press where the pointer reports this device pixel of the client area.
+    void pressAt(Qt::MouseButton button, QPoint pixel);
+    // The cell whose inside, as drawn, holds a device pixel; (-1, -1) on an
+    // outline or off the grid.
+    QPoint drawnCell(int side, QPoint pixel) const;
+    // The device pixels along the middle row and the middle column of a
+    // grid's cells, a little beyond its edges.
+    QList<QPoint> crossing(int side) const;
 
     std::unique_ptr<Form1> form;
     QTemporaryDir dir;
@@ -87,7 +99,9 @@ void ScaledScreenTest::surfacesHoldTheScreensPixels() {
     // The view shows the surface pixel for pixel.
     QImage shown = form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     shown.setDevicePixelRatio(1);
-    QCOMPARE(shown, tivra::testing::wholeImage(window));
+    // (A grab is as many whole device pixels as the client covers; the
+    // surface holds the last one it covers in part too.)
+    QCOMPARE(shown, tivra::testing::wholeImage(window).copy(QRect(QPoint(0, 0), shown.size())));
     // The built-in picture has the detail of the screen's pixels.
     const auto seen = tivra::testing::builtInSharpness(p, window);
     QVERIFY2(seen.looksSharp(), qPrintable(seen.describe()));
@@ -142,6 +156,116 @@ void ScaledScreenTest::aWholeGameMovesExactPixels() {
     QCOMPARE(fault, QString());
     QVERIFY(!p.GameActive);
     QCOMPARE(tivra::testing::wholeImage(form->surfaces().window), untouched);
+}
+
+void ScaledScreenTest::pressAt(Qt::MouseButton button, QPoint pixel) {
+    SurfaceView* view = form->clientArea();
+    const QPointF at(pixel.x() / ratio(), pixel.y() / ratio());
+    QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), button, button,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+}
+
+QPoint ScaledScreenTest::drawnCell(int side, QPoint pixel) const {
+    const Puzzle& p = form->puzzle();
+    for (int row = 0; row < p.gridSize(); ++row)
+        for (int col = 0; col < p.gridSize(); ++col)
+            if (deviceCell(p, side, col, row, ratio())
+                    .adjusted(line(), line(), 0, 0)
+                    .contains(pixel))
+                return {col, row};
+    return {-1, -1};
+}
+
+QList<QPoint> ScaledScreenTest::crossing(int side) const {
+    const Puzzle& p = form->puzzle();
+    const int n = p.gridSize();
+    const QRect first = deviceCell(p, side, 0, 0, ratio());
+    const QRect last = deviceCell(p, side, n - 1, n - 1, ratio());
+    const QRect middle = deviceCell(p, side, n / 2, n / 2, ratio());
+    QList<QPoint> pixels;
+    for (int x = first.left() - 3; x <= last.right() + 3; ++x)
+        pixels << QPoint(x, middle.center().y());
+    for (int y = first.top() - 3; y <= last.bottom() + 3; ++y)
+        pixels << QPoint(middle.center().x(), y);
+    return pixels;
+}
+
+// Along a row and a column of each grid, device pixel by device pixel: a
+// press inside a drawn cell moves that cell's piece, a press on a drawn
+// outline moves nothing.
+void ScaledScreenTest::clicksHitTheCellsAsDrawn_data() {
+    QTest::addColumn<int>("divisions");
+    QTest::newRow("3 x 3") << 3;
+    QTest::newRow("10 x 10") << 10;
+}
+
+void ScaledScreenTest::clicksHitTheCellsAsDrawn() {
+    QFETCH(int, divisions);
+    Module1::Divisions = static_cast<std::int16_t>(divisions);
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    QCOMPARE(p.gridSize(), divisions);
+    auto emptied = [&](int side, int full) {
+        for (int row = 0; row < divisions; ++row)
+            for (int col = 0; col < divisions; ++col)
+                if (p.Board(side, col, row).Full != full)
+                    return QPoint(col, row);
+        return QPoint(-1, -1);
+    };
+    auto middleOf = [&](int side, QPoint cell) {
+        return deviceCell(p, side, cell.x(), cell.y(), ratio()).center();
+    };
+
+    // The source grid is full; a right-click takes a piece to the cursor
+    // cell (0, 0), and a left-click there sends it back.
+    for (const QPoint pixel : crossing(kSource)) {
+        pressAt(Qt::RightButton, pixel);
+        const QPoint taken = emptied(kSource, kTrue);
+        QVERIFY2(taken == drawnCell(kSource, pixel),
+                 qPrintable(QStringLiteral("source pixel (%1, %2)").arg(pixel.x()).arg(pixel.y())));
+        if (taken.x() >= 0)
+            pressAt(Qt::LeftButton, middleOf(kReceiving, {0, 0}));
+        QCOMPARE(emptied(kSource, kTrue), QPoint(-1, -1));
+    }
+
+    // Every receiving cell the presses cross holds a piece; a left-click
+    // sends one back, and it is fetched again.
+    const int m = divisions / 2;
+    for (int k = 0; k < divisions; ++k)
+        for (const QPoint cell : {QPoint(k, m), QPoint(m, k)}) {
+            if (p.Board(kReceiving, cell.x(), cell.y()).Full == kTrue)
+                continue;
+            QVERIFY(tivra::testing::arrowsTo(*form, false, cell.x(), cell.y()));
+            pressAt(Qt::RightButton, middleOf(kSource, emptied(kSource, kFalse))); // a full slot
+            QCOMPARE(p.Board(kReceiving, cell.x(), cell.y()).Full, kTrue);
+        }
+    auto placed = [&] {
+        QList<QPoint> cells;
+        for (int row = 0; row < divisions; ++row)
+            for (int col = 0; col < divisions; ++col)
+                if (p.Board(kReceiving, col, row).Full == kTrue)
+                    cells << QPoint(col, row);
+        return cells;
+    };
+    const QList<QPoint> before = placed();
+    for (const QPoint pixel : crossing(kReceiving)) {
+        const QPoint freeSlot(p.FreeCol, p.FreeRow); // where a piece sent back goes
+        pressAt(Qt::LeftButton, pixel);
+        const QList<QPoint> now = placed();
+        QPoint returned(-1, -1);
+        for (const QPoint cell : before)
+            if (!now.contains(cell))
+                returned = cell;
+        QVERIFY2(
+            returned == drawnCell(kReceiving, pixel),
+            qPrintable(QStringLiteral("receiving pixel (%1, %2)").arg(pixel.x()).arg(pixel.y())));
+        if (returned.x() >= 0) {
+            QVERIFY(tivra::testing::arrowsTo(*form, false, returned.x(), returned.y()));
+            pressAt(Qt::RightButton, middleOf(kSource, freeSlot));
+        }
+        QCOMPARE(placed(), before);
+    }
 }
 
 void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
