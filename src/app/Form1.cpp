@@ -126,7 +126,8 @@ void Form1::showEvent(QShowEvent* event) {
     // The window manager's frame is known only now; keep the outer frame on
     // the screen's free area.
     const QSize frame = frameGeometry().size() - geometry().size();
-    if (QScreen* screen = this->screen(); screen && !frame.isEmpty()) {
+    // A frame may be a title bar alone, with no side borders.
+    if (QScreen* screen = this->screen(); screen && !frame.isNull()) {
         const QRect area = screen->availableGeometry();
         resize(area.size() - frame);
         move(area.topLeft());
