@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QWindow>
 #include <chrono>
 #include <cmath>
 
@@ -316,6 +317,7 @@ void Form1::pressBoard(int Button, QPoint onSource, QPoint onReceiving) {
 void Form1::Optiuni_Click() {
     if (!options_)
         options_ = std::make_unique<Form2>();
+    keepAbove(options_.get());
     if (!options_->isVisible())
         options_->Form_Load();
     options_->show();
@@ -326,6 +328,7 @@ void Form1::Optiuni_Click() {
 void Form1::Informatii_Click() {
     if (!help_)
         help_ = std::make_unique<Form3>();
+    keepAbove(help_.get());
     // Centred when it opens; brought forward where the player left it.
     if (!help_->isVisible()) {
         help_->Form_Load();
@@ -426,6 +429,25 @@ void Form1::ArataPoza_Click() {
 void Form1::Despre_Click() {
     showMessage(QStringLiteral("Tivra v.02"),
                 QStringLiteral("Tivra, un joc facut de echipa Tivra - tivra@example.org"));
+}
+
+// A tiling window manager floats a window that belongs to another at its own
+// size, rather than tiling it beside the board.
+void Form1::keepAbove(QWidget* window) {
+    window->winId();
+    if (QWindow* handle = window->windowHandle(); handle && isVisible())
+        handle->setTransientParent(windowHandle());
+}
+
+// A window that belongs to another closes with it as far as Qt is concerned;
+// the Options and Help windows stay open, and the game running, until the
+// player closes them too.
+void Form1::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    for (QWidget* window :
+         {static_cast<QWidget*>(options_.get()), static_cast<QWidget*>(help_.get())})
+        if (window && window->windowHandle())
+            window->windowHandle()->setTransientParent(nullptr);
 }
 
 void Form1::Exit_Click() {

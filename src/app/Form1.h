@@ -60,6 +60,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     // A picture file dropped on the window loads as "Incarca Poza" does, and
     // like it only between games.
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -81,6 +82,7 @@ private:
     QString droppedPicture(const QDropEvent* event) const;
     void takePictureDrag(QDragMoveEvent* event) const;
     void showMessage(const QString& title, const QString& text);
+    void keepAbove(QWidget* window);
 
     tivra::Puzzle puzzle_;
     tivra::BoardSurfaces surfaces_;
