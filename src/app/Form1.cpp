@@ -32,6 +32,14 @@ constexpr QSize kMaximumClient(16000, 16000);
 // The reference picture's sunken border, inside the client area.
 constexpr int kPictureFrame = 2;
 
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+bool isExposed(const QWindow* window) {
+    return window && window->isExposed();
+}
+
 } // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
@@ -51,6 +59,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     connect(client_, &SurfaceView::keyPressed, this, &Form1::Form_KeyDown);
     connect(client_, &SurfaceView::mousePressed, this, &Form1::Form_MouseDown);
     connect(client_, &SurfaceView::resized, this, &Form1::clientResized);
+    connect(client_, &SurfaceView::aboutToPaint, this, &Form1::layOutFirstFrame);
 
     rnd_ = [this] {
         // 24 random bits make a float in [0, 1) exactly.
@@ -108,8 +117,16 @@ void Form1::Form_Load() {
     // The whole free area of the screen, so that no panel covers the board.
     if (QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
-        resize(area.size());
-        move(area.topLeft());
+        if (onWayland()) {
+            // A Wayland client neither knows where the panels are nor places
+            // itself: the compositor is asked for its free area. One that
+            // will not maximize a window gets one that fits inside its panels.
+            resize(area.size() * 3 / 4);
+            setWindowState(Qt::WindowMaximized);
+        } else {
+            resize(area.size());
+            move(area.topLeft());
+        }
     }
     appPath_ = QCoreApplication::applicationDirPath();
     soundFile_ = MoveSound::fileFor(appPath_);
@@ -121,7 +138,7 @@ void Form1::Form_Load() {
 
 void Form1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (fittedToScreen_)
+    if (fittedToScreen_ || onWayland())
         return;
     fittedToScreen_ = true;
     // The window manager's frame is known only now; keep the outer frame on
@@ -156,6 +173,18 @@ QSize onDevice(QSize logical, double ratio) {
 } // namespace
 
 void Form1::clientResized(QSize size) {
+    // Until the window is first on screen its size may still change (the
+    // window manager's frame, the compositor's maximized size): the board is
+    // laid out once, for the size the first frame shows.
+    if (!boardLaidOut_ && !isExposed(windowHandle())) {
+        firstLayoutPending_ = true;
+        return;
+    }
+    firstLayoutPending_ = false;
+    layOutClient(size);
+}
+
+void Form1::layOutClient(QSize size) {
     // The surfaces hold the screen's own pixels: on a scaled screen a
     // picture shows all the detail the screen can.
     const double ratio = client_->devicePixelRatioF();
@@ -176,6 +205,14 @@ void Form1::clientResized(QSize size) {
     }
 }
 
+// The first frame's layout, at the latest when something needs the board.
+void Form1::layOutFirstFrame() {
+    if (firstLayoutPending_) {
+        firstLayoutPending_ = false;
+        layOutClient(client_->size());
+    }
+}
+
 // The window may not shrink below a size where the picture's cells, at the
 // largest grid, would be too small to click: no resize can leave a game
 // that cannot be won, nor a picture that New Game cannot lay out.
@@ -189,6 +226,7 @@ void Form1::fitMinimumSizeToPicture() {
 }
 
 void Form1::JocNou_Click() {
+    layOutFirstFrame();
     // The sound device is opened with the first game, off the start-up path;
     // it is ready long before the player's first move.
     if (!sound_)
@@ -205,6 +243,7 @@ void Form1::JocNou_Click() {
 }
 
 void Form1::Renunta_Click() {
+    layOutFirstFrame();
     puzzle_.GameActive = false;
     Optiuni->setEnabled(true);
     IncarcaPoza->setEnabled(true);
@@ -241,6 +280,7 @@ void Form1::showSourceCursor() {
 }
 
 void Form1::Form_KeyDown(int KeyCode) {
+    layOutFirstFrame();
     if (!puzzle_.GameActive)
         return;
     const bool keyboardMove = KeyCode == kTab || KeyCode == kReturn || KeyCode == kSpace;
@@ -296,6 +336,7 @@ QPoint Form1::pressedPoint(float x, float y, int side) const {
 }
 
 void Form1::Form_MouseDown(int Button, float x, float y) {
+    layOutFirstFrame();
     pressBoard(Button, pressedPoint(x, y, kSource), pressedPoint(x, y, kReceiving));
 }
 
@@ -347,6 +388,7 @@ QSize Form1::largestBoard() const {
 }
 
 bool Form1::loadPictureFile(const QString& path) {
+    layOutFirstFrame();
     // A very large photo takes a moment: the pointer says so.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     PictureLoadResult result = loadPicture(path, largestBoard());
@@ -423,6 +465,7 @@ void Form1::dropEvent(QDropEvent* event) {
 }
 
 void Form1::ArataPoza_Click() {
+    layOutFirstFrame();
     surfaces_.Picture2.setVisible(!surfaces_.Picture2.Visible());
 }
 

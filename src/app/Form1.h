@@ -77,6 +77,8 @@ private:
     void pressBoard(int Button, QPoint onSource, QPoint onReceiving);
     QPoint pressedPoint(float x, float y, int side) const;
     void clientResized(QSize size);
+    void layOutClient(QSize size);
+    void layOutFirstFrame();
     void fitMinimumSizeToPicture();
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
@@ -110,5 +112,6 @@ private:
     std::int16_t sourceCol_ = 0;
     std::int16_t sourceRow_ = 0;
     bool boardLaidOut_ = false;
+    bool firstLayoutPending_ = false;
     bool fittedToScreen_ = false;
 };

@@ -37,6 +37,13 @@ QRect SurfaceView::onWidget(const QRect& area) const {
 void SurfaceView::surfaceRefreshed(const QRegion& area) {
     if (!isVisible())
         return;
+    if (painting_) {
+        // Drawn just before this paint: what it does not cover waits for the next.
+        for (const QRect& part : area)
+            if (const QRegion rest = QRegion(onWidget(part)) - painting_->region(); !rest.isEmpty())
+                update(rest);
+        return;
+    }
     // One plain rectangle at a time: Qt's path for a complex region is slower
     // than a few simple repaints.
     for (const QRect& part : area)
@@ -64,6 +71,9 @@ void SurfaceView::surfaceVisibilityChanged(bool visible) {
 // pixels, so that each of the surface's lands on one of the screen's,
 // unscaled (at ratio 1 they are the widget's own).
 void SurfaceView::paintEvent(QPaintEvent* event) {
+    painting_ = event;
+    emit aboutToPaint();
+    painting_ = nullptr;
     QPainter painter(this);
     const QRect inside = rect().adjusted(frame_, frame_, -frame_, -frame_);
     if (frame_ > 0 && !inside.contains(event->rect()))

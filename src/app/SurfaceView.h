@@ -23,6 +23,8 @@ signals:
     void keyPressed(int keyCode);
     void mousePressed(int button, float x, float y);
     void resized(QSize size);
+    // Just before the view draws its surface, which may still be drawn then.
+    void aboutToPaint();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,6 +38,7 @@ private:
 
     tivra::Surface& surface_;
     int frame_ = 0;
+    const QPaintEvent* painting_ = nullptr;
 };
 
 // The old key codes the board's key handler speaks in (37 left, 38 up,

@@ -42,6 +42,7 @@ private slots:
     void cleanup();
 
     void startsIdleWithTheWholePicture();
+    void firstFrameIsLaidOutOnceAtItsSize();
     void menuBarAsDesigned();
     void gameStatesSwitchTheMenus();
     void cursorStopsAtTheEdges();
@@ -136,6 +137,30 @@ void Form1Test::startsIdleWithTheWholePicture() {
     const QImage onScreen =
         form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QCOMPARE(onScreen, tivra::testing::wholeImage(form->surfaces().window));
+}
+
+void Form1Test::firstFrameIsLaidOutOnceAtItsSize() {
+    // Sizes the window passes through before it is first on screen (a
+    // window manager's frame, a compositor's maximized size) are not drawn.
+    Form1 fresh;
+    fresh.show();
+    fresh.resize(700, 500);
+    QVERIFY(fresh.surfaces().window.size().isEmpty());
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+    const QSize client = fresh.clientArea()->size();
+    QCOMPARE(fresh.surfaces().window.size(), client);
+    Puzzle expected;
+    expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
+    QCOMPARE(fresh.puzzle().BoardWidth, expected.BoardWidth);
+    QCOMPARE(fresh.clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32),
+             tivra::testing::wholeImage(fresh.surfaces().window));
+    // A command before the first frame finds the board laid out.
+    Form1 early;
+    early.show();
+    early.JocNou_Click();
+    QVERIFY(early.puzzle().GameActive);
+    QCOMPARE(early.surfaces().window.size(), early.clientArea()->size());
+    QVERIFY(early.puzzle().BoardWidth > 0);
 }
 
 void Form1Test::menuBarAsDesigned() {

@@ -128,16 +128,14 @@ void FormsTest::reopeningResetsButBringingForwardDoesNot() {
     upperArrow(options);
     QCOMPARE(Module1::Divisions, 7);
     // F3 while open only brings the window forward.
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(tivra::testing::activateMainWindow(*form));
     QCOMPARE(openOptions(), options);
     QCOMPARE(Module1::Divisions, 7);
     QCOMPARE(options->Text1->text(), QStringLiteral("7"));
     // Closed and opened again: back to 4.
     options->close();
     QVERIFY(!options->isVisible());
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(tivra::testing::activateMainWindow(*form));
     QCOMPARE(openOptions(), options);
     QCOMPARE(Module1::Divisions, 4);
     QCOMPARE(options->Text1->text(), QStringLiteral("4"));
@@ -157,10 +155,7 @@ void FormsTest::typedTextChangesNothing() {
 
 void FormsTest::changeDuringAGameWaitsForTheNextOne() {
     Form2* options = openOptions();
-    // The Options window belongs to the main one, which Qt then counts as
-    // active already: ask for it as a click on it would.
-    form->windowHandle()->requestActivate();
-    QTRY_COMPARE(QApplication::activeWindow(), form.get());
+    QVERIFY(tivra::testing::activateMainWindow(*form));
     QTest::keyClick(form.get(), Qt::Key_F2);
     Puzzle& p = form->puzzle();
     QVERIFY(p.GameActive);
@@ -226,8 +221,7 @@ void FormsTest::helpShowsItsSentence() {
 
     // F1 while open does not place or fill the box again; F1 works in a game.
     help->Text1->setGeometry(5, 5, 50, 50);
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(tivra::testing::activateMainWindow(*form));
     QTest::keyClick(form.get(), Qt::Key_F2);
     QTest::keyClick(form.get(), Qt::Key_F1);
     QCOMPARE(help->Text1->geometry(), QRect(5, 5, 50, 50));

@@ -41,11 +41,9 @@ private:
     void key(Qt::Key k) { QTest::keyClick(form->clientArea(), k); }
     // A function key pressed in the main window.
     void shortcut(Qt::Key k) {
-        if (!form->isActiveWindow()) {
-            form->activateWindow();
-            if (!QTest::qWaitForWindowActive(form.get()))
-                qWarning("the main window did not become active");
-        }
+        if (QApplication::activeWindow() != form.get() &&
+            !tivra::testing::activateMainWindow(*form))
+            qWarning("the main window did not become active");
         QTest::keyClick(form.get(), k);
     }
     void pressAt(QPoint at, Qt::MouseButton button);
@@ -159,11 +157,8 @@ void SoakTest::options() {
                                                                    : QStyle::SC_ScrollBarAddLine);
     }
     // Back to the game, as a player would after setting the size.
-    if (pick(2)) {
-        form->activateWindow();
-        if (!QTest::qWaitForWindowActive(form.get()))
-            qWarning("the main window did not become active");
-    }
+    if (pick(2) && !tivra::testing::activateMainWindow(*form))
+        qWarning("the main window did not become active");
 }
 
 void SoakTest::loadSomething() {

@@ -9,6 +9,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 namespace tivra::testing {
 
@@ -31,6 +32,11 @@ std::unique_ptr<Form1> openGameWindow(unsigned seed) {
         return nullptr;
     form->clientArea()->setFocus();
     return form;
+}
+
+bool activateMainWindow(Form1& form) {
+    form.windowHandle()->requestActivate();
+    return QTest::qWaitFor([&form] { return QApplication::activeWindow() == &form; });
 }
 
 struct MessageBoxAnswerer::Watch : QTimer {};

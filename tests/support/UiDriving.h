@@ -29,6 +29,11 @@ void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen = {
 // when the window system did not make it active.
 std::unique_ptr<Form1> openGameWindow(unsigned seed);
 
+// Makes the main window active again, as a click on it does. (While a
+// window that belongs to it has the focus, Qt counts the main window as
+// active already, and activateWindow() does nothing.)
+bool activateMainWindow(Form1& form);
+
 // Presses OK on every message box that opens from now on, as long as the
 // returned object lives; counts them.
 class MessageBoxAnswerer {

@@ -3,8 +3,7 @@
 
 namespace tivra::testing {
 
-template <typename T>
-void handleNextDialog(std::function<void(T*)> handle) {
+template <typename T> void handleNextDialog(std::function<void(T*)> handle) {
     // Owned by the application, so a dialog that never comes leaks nothing.
     auto* poll = new QTimer(QCoreApplication::instance());
     poll->setInterval(10);
