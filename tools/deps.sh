@@ -7,11 +7,12 @@ set -euo pipefail
 run_packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
-  libcanberra-dev libheif-dev libjpeg-dev fonts-dejavu-core
+  libcanberra-dev libheif-dev libjpeg-dev fonts-dejavu-core qt6-wayland
 )
 test_packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick
+  sway grim wtype
   clang libclang-rt-14-dev llvm
   appstream desktop-file-utils man-db strace
   dpkg-dev file lintian

@@ -1,5 +1,6 @@
-// The real program on a real X server: keys and clicks from xdotool, and the
-// screen read back as pixels.
+// The real program on a real X server (keys and clicks from xdotool) and on a
+// real Wayland desktop (headless sway, keys from wtype), the screen read back
+// as pixels.
 #include "BoardPixels.h"
 #include "HeifFiles.h"
 #include "board/Puzzle.h"
@@ -9,9 +10,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
+#include <map>
+#include <memory>
 
 using namespace tivra;
 
@@ -21,6 +29,121 @@ const QSize kScreen(1920, 1080);
 
 bool near(QRgb a, QRgb b) {
     return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 12;
+}
+
+QRect rectOf(const QJsonValue& value) {
+    const QJsonObject r = value.toObject();
+    return QRect(r["x"].toInt(), r["y"].toInt(), r["width"].toInt(), r["height"].toInt());
+}
+
+// A window as sway shows it.
+struct SwayWindow {
+    QRect whole;  // with its title bar and borders
+    QRect client; // the program's own surface
+    bool floating = false;
+};
+
+// A headless sway desktop, with a keyboard: its seat has none until a
+// virtual one is held open.
+class SwayDesktop {
+public:
+    bool start(const QString& mode, const QProcessEnvironment& base);
+    ~SwayDesktop();
+    const QProcessEnvironment& clientEnv() const { return env_; }
+    // The area the bar leaves free, and the windows by their titles.
+    QRect freeArea() const;
+    std::map<QString, SwayWindow> windows() const;
+    void command(const QString& text) const;
+
+private:
+    QJsonObject tree(const QString& what) const;
+
+    QTemporaryDir runtime_{QStringLiteral("/tmp/tivra-sway-XXXXXX")}; // sway's own
+    QTemporaryDir clients_; // the game's and the tools' runtime folder
+    QProcess sway_;
+    QProcess keyboard_;
+    QString control_;
+    QProcessEnvironment env_;
+};
+
+bool SwayDesktop::start(const QString& mode, const QProcessEnvironment& base) {
+    QProcessEnvironment own = base;
+    sway_.setProcessEnvironment(own);
+    sway_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sway_.setStandardOutputFile(QProcess::nullDevice());
+    sway_.start(QStringLiteral(TIVRA_HEADLESS_SWAY), {runtime_.path(), mode});
+    const QString socket = runtime_.filePath("wayland-1");
+    if (!sway_.waitForStarted() ||
+        !QTest::qWaitFor([&] { return QFileInfo(socket).exists(); }, 10000))
+        return false;
+    QTest::qWait(300);
+    env_ = base;
+    env_.remove("DISPLAY");
+    env_.insert("WAYLAND_DISPLAY", socket);
+    env_.insert("XDG_RUNTIME_DIR", clients_.path());
+    env_.insert("QT_QPA_PLATFORM", "wayland");
+    const QStringList controls = QDir(runtime_.path()).entryList({"sway-ipc.*.sock"}, QDir::System);
+    if (controls.isEmpty())
+        return false;
+    control_ = runtime_.filePath(controls.first());
+    keyboard_.setProcessEnvironment(env_);
+    keyboard_.start("wtype", {"-s", "3600000", "-k", "Shift_L"});
+    return keyboard_.waitForStarted();
+}
+
+SwayDesktop::~SwayDesktop() {
+    for (QProcess* process : {&keyboard_, &sway_})
+        if (process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(3000))
+                process->kill();
+            process->waitForFinished();
+        }
+}
+
+void SwayDesktop::command(const QString& text) const {
+    QProcess swaymsg;
+    swaymsg.start("swaymsg", {"-s", control_, text});
+    swaymsg.waitForFinished(5000);
+}
+
+QJsonObject SwayDesktop::tree(const QString& what) const {
+    QProcess swaymsg;
+    swaymsg.start("swaymsg", {"-s", control_, "-r", "-t", what});
+    swaymsg.waitForFinished(5000);
+    const QJsonDocument answer = QJsonDocument::fromJson(swaymsg.readAllStandardOutput());
+    return answer.isArray() ? QJsonObject{{"nodes", answer.array()}} : answer.object();
+}
+
+QRect SwayDesktop::freeArea() const {
+    for (const QJsonValue workspace : tree("get_workspaces")["nodes"].toArray())
+        if (workspace["focused"].toBool())
+            return rectOf(workspace["rect"]);
+    return {};
+}
+
+std::map<QString, SwayWindow> SwayDesktop::windows() const {
+    std::map<QString, SwayWindow> found;
+    const QRect area = freeArea();
+    std::function<void(const QJsonObject&)> walk = [&](const QJsonObject& node) {
+        const QString type = node["type"].toString();
+        if ((type == "con" || type == "floating_con") && node.contains("pid")) {
+            SwayWindow window;
+            const QRect rect = rectOf(node["rect"]);
+            window.client = rectOf(node["window_rect"]).translated(rect.topLeft());
+            // The title bar lies above the rectangle, placed from the
+            // workspace's corner.
+            const QRect title = rectOf(node["deco_rect"]).translated(area.topLeft());
+            window.floating = type == "floating_con";
+            window.whole = title.isEmpty() ? rect : rect.united(title);
+            found[node["name"].toString()] = window;
+        }
+        for (const char* children : {"nodes", "floating_nodes"})
+            for (const QJsonValue child : node[children].toArray())
+                walk(child.toObject());
+    };
+    walk(tree("get_tree"));
+    return found;
 }
 
 } // namespace
@@ -33,10 +156,21 @@ private slots:
     void playsOnARealScreen();
     void showsTheScreensOwnPixelsWhenScaled_data();
     void showsTheScreensOwnPixelsWhenScaled();
+    void fitsAStackingWaylandDesktop();
+    void floatsItsWindowsOnATilingWaylandDesktop();
 
 private:
     QString run(const QStringList& args);
     void xdotool(const QStringList& args) { run(QStringList{"xdotool"} + args); }
+    // Keys typed on the Wayland desktop, a few milliseconds apart.
+    void wtype(const QStringList& keys);
+    bool onWayland() const { return env.contains("WAYLAND_DISPLAY"); }
+    // Starts the game on a fresh sway desktop and waits for its window.
+    void startOnSway(const QString& mode, QProcess& player);
+    void stopSway(QProcess& player);
+    // Finds the board in the window's client area on the screen, below the
+    // menu bar, and checks that it is laid out for that area.
+    void findBoard(const QImage& shot, const QRect& client);
     QImage screenshot(const QString& name = {});
     QPoint screenPoint(int side, int col, int row, bool centre = true) const;
     QRgb pixelAt(const QImage& shot, int side, int col, int row) const {
@@ -52,6 +186,8 @@ private:
     QString display;
     QProcessEnvironment env;
     QTemporaryDir work;
+    std::unique_ptr<SwayDesktop> sway;
+    int clientLeft = 0;
     int clientTop = 0;
     Puzzle layout;
 };
@@ -65,7 +201,17 @@ QString EndToEndTest::run(const QStringList& args) {
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
+void EndToEndTest::wtype(const QStringList& keys) {
+    QStringList args;
+    for (const QString& key : keys)
+        args << "-k" << key << "-s"
+             << "15";
+    run(QStringList{"wtype"} + args);
+}
+
 bool EndToEndTest::windowExists(const QString& title) {
+    if (onWayland())
+        return sway->windows().count(title) > 0;
     QProcess process;
     process.setProcessEnvironment(env);
     process.start("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"});
@@ -76,7 +222,10 @@ bool EndToEndTest::windowExists(const QString& title) {
 QImage EndToEndTest::screenshot(const QString& name) {
     QTest::qWait(300); // let the program finish painting
     const QString file = work.filePath("shot.png");
-    run({"import", "-window", "root", file});
+    if (onWayland())
+        run({"grim", file});
+    else
+        run({"import", "-window", "root", file});
     QImage shot(file);
     if (const QByteArray keep = qgetenv("TIVRA_SCREENSHOTS"); !keep.isEmpty() && !name.isEmpty())
         shot.save(QDir(QString::fromLocal8Bit(keep)).filePath(name + ".png"));
@@ -86,7 +235,7 @@ QImage EndToEndTest::screenshot(const QString& name) {
 QPoint EndToEndTest::screenPoint(int side, int col, int row, bool centre) const {
     const CellRec& cell = layout.Board(side, col, row);
     const QPoint offset = centre ? QPoint(layout.CellWidth / 2, layout.CellHeight / 2) : QPoint();
-    return QPoint(cell.X, cell.Y + clientTop) + offset;
+    return QPoint(cell.X + clientLeft, cell.Y + clientTop) + offset;
 }
 
 // A cell inside its outline.
@@ -413,6 +562,129 @@ void EndToEndTest::showsTheScreensOwnPixelsWhenScaled() {
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "F4"});
     QVERIFY(scaled.waitForFinished(5000));
+}
+
+void EndToEndTest::startOnSway(const QString& mode, QProcess& player) {
+    sway = std::make_unique<SwayDesktop>();
+    QVERIFY(sway->start(mode, env));
+    env = sway->clientEnv();
+    QCOMPARE(sway->freeArea(), QRect(0, 30, 1920, 1050)); // under the bar
+    player.setProcessEnvironment(env);
+    player.setProcessChannelMode(QProcess::ForwardedChannels);
+    player.start(QStringLiteral(TIVRA_EXE), {});
+    QVERIFY(player.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Have fun!"), 10000);
+}
+
+void EndToEndTest::stopSway(QProcess& player) {
+    if (player.state() != QProcess::NotRunning) {
+        player.kill();
+        player.waitForFinished();
+    }
+    sway.reset();
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("DISPLAY", display);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    clientLeft = 0;
+    clientTop = 0;
+}
+
+void EndToEndTest::findBoard(const QImage& shot, const QRect& client) {
+    clientLeft = client.left();
+    clientTop = client.top();
+    while (clientTop < client.bottom() &&
+           !near(shot.pixel(client.right() - 3, clientTop), kWindowBackground))
+        ++clientTop;
+    QVERIFY2(clientTop - client.top() > 5 && clientTop - client.top() < 100,
+             "no menu bar above the board");
+    QVERIFY(layout.ComputeLayout(client.width(), client.bottom() + 1 - clientTop, 400, 339, 4));
+    layout.InitCells();
+    const QPoint corner = screenPoint(kReceiving, 0, 0, false);
+    QCOMPARE(shot.pixel(corner), kOutlineColour);
+    QCOMPARE(shot.pixel(corner + QPoint(layout.CellWidth, 10)), kOutlineColour);
+    QCOMPARE(shot.pixel(screenPoint(kReceiving, 3, 3, false) + QPoint(layout.CellWidth, 10)),
+             kOutlineColour);
+    QCOMPARE(pixelAt(shot, kReceiving, 1, 1), kWindowBackground);
+    QVERIFY(pixelAt(shot, kSource, 1, 1) != kWindowBackground);
+}
+
+// A stacking Wayland desktop (sway with every window floating, a bar along
+// the top): the window keeps clear of the bar with its title bar on the
+// screen, its board is laid out for the client area it is given, the
+// Options window opens at its size, and a game is won with keys alone.
+void EndToEndTest::fitsAStackingWaylandDesktop() {
+    QProcess player;
+    auto stop = qScopeGuard([&] { stopSway(player); });
+    startOnSway("floating", player);
+    QTest::qWait(300);
+    const QRect free = sway->freeArea();
+    const SwayWindow window = sway->windows().at("Have fun!");
+    QVERIFY(window.floating);
+    QVERIFY2(free.contains(window.whole) && window.whole.top() < window.client.top(),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(window.whole.x())
+                            .arg(window.whole.y())
+                            .arg(window.whole.width())
+                            .arg(window.whole.height())));
+    const QImage startup = screenshot("wayland-startup");
+    findBoard(startup, window.client);
+    const QRect client(QPoint(clientLeft, clientTop), window.client.bottomRight());
+
+    wtype({"F3"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
+    const SwayWindow options = sway->windows().at("Optiuni");
+    QCOMPARE(options.client.size(), QSize(254, 93));
+    QVERIFY(free.contains(options.whole));
+    sway->command("[title=\"^Optiuni$\"] kill");
+    QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Optiuni"), 5000);
+    sway->command("[title=\"^Have fun!$\"] focus");
+
+    wtype({"F2"});
+    const QStringList keys = keysToSolve(startup, screenshot("wayland-game"));
+    QVERIFY(!keys.isEmpty());
+    wtype(keys);
+    QVERIFY(!windowExists("Tivra"));
+    wtype({"Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Tivra"), 5000);
+    wtype({"Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Tivra"), 5000);
+    QCOMPARE(screenshot("wayland-win").copy(client), startup.copy(client));
+
+    wtype({"F4"});
+    QVERIFY(player.waitForFinished(5000));
+    QCOMPARE(player.exitCode(), 0);
+}
+
+// A tiling Wayland desktop gives the main window the whole free area, and
+// floats the Options and Help windows over it at their own sizes.
+void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
+    QProcess player;
+    auto stop = qScopeGuard([&] { stopSway(player); });
+    startOnSway("tiling", player);
+    QTest::qWait(300);
+    const SwayWindow window = sway->windows().at("Have fun!");
+    QVERIFY(!window.floating);
+    QCOMPARE(window.whole, sway->freeArea());
+    findBoard(screenshot("wayland-tiled"), window.client);
+
+    wtype({"F3"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
+    sway->command("[title=\"^Have fun!$\"] focus");
+    wtype({"F1"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
+    QTest::qWait(300);
+    screenshot("wayland-tiled-windows");
+    const auto windows = sway->windows();
+    QVERIFY(windows.at("Optiuni").floating);
+    QCOMPARE(windows.at("Optiuni").client.size(), QSize(254, 93));
+    QVERIFY(windows.at("Ajutor").floating);
+    QCOMPARE(windows.at("Ajutor").client.size(), QSize(312, 213));
+    QCOMPARE(windows.at("Have fun!").whole, window.whole); // not shared with them
+
+    sway->command("[title=\"^Have fun!$\"] focus");
+    wtype({"F4"});
+    QVERIFY(player.waitForFinished(5000));
+    QCOMPARE(player.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

@@ -100,6 +100,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libjpeg62-turbo libheif1 libcanberra0 qt6-qpa-plugins; do
   case "$depends" in *"$library"*) ;; *) fail "Depends lacks $library: $depends" ;; esac
 done
+case "$(dpkg-deb -f "$deb" Recommends)" in *qt6-wayland*) ;; *) fail "Recommends lacks qt6-wayland" ;; esac
 dpkg -x "$deb" "$work/root"
 for file in usr/games/tivra usr/share/tivra/sunet.wav usr/share/applications/io.tivra.Tivra.desktop \
   usr/share/metainfo/io.tivra.Tivra.metainfo.xml usr/share/icons/hicolor/scalable/apps/io.tivra.Tivra.svg \
