@@ -7,6 +7,7 @@
 #include "paint/Colours.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -156,6 +157,7 @@ private slots:
     void playsOnARealScreen();
     void showsTheScreensOwnPixelsWhenScaled_data();
     void showsTheScreensOwnPixelsWhenScaled();
+    void endsAtOnceWithAStalledSoundServer();
     void fitsAStackingWaylandDesktop();
     void floatsItsWindowsOnATilingWaylandDesktop();
 
@@ -562,6 +564,62 @@ void EndToEndTest::showsTheScreensOwnPixelsWhenScaled() {
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "F4"});
     QVERIFY(scaled.waitForFinished(5000));
+}
+
+// A sound server that has stopped answering (a stand-in sound library whose
+// play never returns): moves still reach the screen, and F4 still ends the
+// program at once.
+void EndToEndTest::endsAtOnceWithAStalledSoundServer() {
+    const QString log = work.filePath("stalled-sound.log");
+    QProcessEnvironment stalled = env;
+    stalled.insert("LD_LIBRARY_PATH", QStringLiteral(TIVRA_STALLED_SOUND_DIR));
+    stalled.insert("TIVRA_STALLED_SOUND_LOG", log);
+    QProcess player;
+    player.setProcessEnvironment(stalled);
+    player.setProcessChannelMode(QProcess::ForwardedChannels);
+    player.start(QStringLiteral(TIVRA_EXE), {});
+    QVERIFY(player.waitForStarted());
+    auto stop = qScopeGuard([&] {
+        player.kill();
+        player.waitForFinished();
+    });
+    const QString window =
+        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
+    QVERIFY(!window.isEmpty());
+    xdotool({"windowfocus", "--sync", window});
+    const QImage startup = screenshot();
+    clientTop = 0;
+    while (clientTop < 200 &&
+           !near(startup.pixel(kScreen.width() - 3, clientTop), kWindowBackground))
+        ++clientTop;
+    QVERIFY(layout.ComputeLayout(kScreen.width(), kScreen.height() - clientTop, 400, 339, 4));
+    layout.InitCells();
+    auto soundCalls = [&] {
+        QFile file(log);
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+    };
+    xdotool({"key", "F2"});
+    QTRY_VERIFY_WITH_TIMEOUT(soundCalls().contains("open"), 5000);
+    // Moves until one sound is stuck in the server; every move shows at once.
+    const QPoint slot = screenPoint(kSource, 0, 0);
+    const QPoint cell = screenPoint(kReceiving, 0, 0);
+    for (int i = 0; i < 10 && !soundCalls().contains("play"); ++i) {
+        const QRgb piece = pixelAt(screenshot(), kSource, 0, 0);
+        xdotool({"mousemove", "--sync", QString::number(slot.x()), QString::number(slot.y()),
+                 "click", "3"});
+        QTRY_COMPARE_WITH_TIMEOUT(pixelAt(screenshot(), kReceiving, 0, 0), piece, 2000);
+        xdotool({"mousemove", "--sync", QString::number(cell.x()), QString::number(cell.y()),
+                 "click", "1"});
+        QTRY_COMPARE_WITH_TIMEOUT(pixelAt(screenshot(), kReceiving, 0, 0), kWindowBackground, 2000);
+    }
+    QVERIFY(soundCalls().contains("play"));
+    QElapsedTimer exiting;
+    exiting.start();
+    xdotool({"key", "F4"});
+    QVERIFY(player.waitForFinished(5000));
+    qInfo("F4 with the sound server stalled: the program ended in %lld ms", exiting.elapsed());
+    QCOMPARE(player.exitCode(), 0);
+    clientTop = 0;
 }
 
 void EndToEndTest::startOnSway(const QString& mode, QProcess& player) {
