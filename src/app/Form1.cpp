@@ -191,6 +191,7 @@ void Form1::layOutClient(QSize size) {
     painter_.setClient(size, ratio);
     for (tivra::Surface* surface : {&surfaces_.window, &surfaces_.Picture2, &surfaces_.Picture3})
         surface->setRatio(ratio);
+    decodeForScreen();
     surfaces_.window.resize(onDevice(size, ratio));
     surfaces_.Picture2.resize(onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
     reference_->setGeometry(QRect(QPoint(0, 0), size));
@@ -203,6 +204,24 @@ void Form1::layOutClient(QSize size) {
         // A grid size chosen since waits for the next New Game or load.
         painter_.SetupBoard(puzzle_.gridSize());
     }
+}
+
+// A photo is held decoded for the largest board its screen can show. Moved
+// to a screen of a higher ratio, it is decoded again from its file, so that
+// the pieces keep all the detail that screen shows; the game goes on.
+void Form1::decodeForScreen() {
+    const tivra::LoadedPicture& picture = surfaces_.Picture1;
+    const QSize wanted = largestBoard();
+    if (pictureFile_.isEmpty() || picture.image.size() == picture.pixelSize ||
+        (wanted.width() <= decodedFor_.width() && wanted.height() <= decodedFor_.height()))
+        return;
+    decodedFor_ = decodedFor_.expandedTo(wanted);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PictureLoadResult result = loadPicture(pictureFile_, wanted);
+    QApplication::restoreOverrideCursor();
+    // The file may have changed since: only the same picture replaces it.
+    if (result.picture && result.picture->pixelSize == picture.pixelSize)
+        surfaces_.Picture1.image = std::move(result.picture->image);
 }
 
 // The first frame's layout, at the latest when something needs the board.
@@ -390,8 +409,9 @@ QSize Form1::largestBoard() const {
 bool Form1::loadPictureFile(const QString& path) {
     layOutFirstFrame();
     // A very large photo takes a moment: the pointer says so.
+    const QSize decodeFor = largestBoard();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    PictureLoadResult result = loadPicture(path, largestBoard());
+    PictureLoadResult result = loadPicture(path, decodeFor);
     QApplication::restoreOverrideCursor();
     bool playable = false;
     if (result.picture) {
@@ -409,6 +429,8 @@ bool Form1::loadPictureFile(const QString& path) {
         return false;
     }
     surfaces_.Picture1 = std::move(*result.picture);
+    pictureFile_ = QFileInfo(path).absoluteFilePath();
+    decodedFor_ = decodeFor;
     fitMinimumSizeToPicture();
     painter_.SetupBoard(Module1::Divisions);
     return true;

@@ -79,6 +79,7 @@ private:
     void clientResized(QSize size);
     void layOutClient(QSize size);
     void layOutFirstFrame();
+    void decodeForScreen();
     void fitMinimumSizeToPicture();
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
@@ -105,6 +106,10 @@ private:
     tivra::RandomSource rnd_;
     QString appPath_;
     QString soundFile_;
+    // The file of the picture on the board (none for the built-in one), and
+    // the device size it was decoded for.
+    QString pictureFile_;
+    QSize decodedFor_;
     std::unique_ptr<MoveSound> sound_;
     std::unique_ptr<Form2> options_;
     std::unique_ptr<Form3> help_;

@@ -270,6 +270,10 @@ void ScaledScreenTest::clicksHitTheCellsAsDrawn() {
 
 void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     QCOMPARE(ratio(), 1.0);
+    QVERIFY(tivra::testing::codedPicture(6000, 4000).save(dir.filePath("photo.png"), "PNG"));
+    QVERIFY(form->loadPictureFile(dir.filePath("photo.png")));
+    const int decodedWidth = form->surfaces().Picture1.image.width();
+    QVERIFY(decodedWidth < 3000);
     QTest::keyClick(form.get(), Qt::Key_F2);
     Puzzle& p = form->puzzle();
     QTest::keyClick(form->clientArea(), Qt::Key_Right);
@@ -292,6 +296,10 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     const QRect taken = deviceCell(p, kReceiving, 1, 0, 2.0);
     QVERIFY(image.pixel(taken.center()) != kWindowBackground);
     QCOMPARE(image.pixel(deviceCell(p, kSource, 2, 1, 2.0).center()), kWindowBackground);
+    // The photo is decoded again for the new screen's pixels, not stretched.
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(6000, 4000));
+    QVERIFY(form->surfaces().Picture1.image.width() >= onDevice(p.BoardWidth, 2.0) - 1);
+    QVERIFY(form->surfaces().Picture1.image.width() > decodedWidth);
 }
 
 QTEST_MAIN(ScaledScreenTest)
