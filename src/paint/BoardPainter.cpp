@@ -18,6 +18,20 @@ int BoardPainter::lineOnDevice() const {
     return ratio_ == 1.0 ? 1 : std::max(1, static_cast<int>(std::lround(ratio_)));
 }
 
+// The picture's size on the device, in proportion to the cells rather than
+// to the ratio: each piece then holds the same part of the picture on every
+// screen, however the cells' device sizes round (at ratios 1 and 2 this is
+// simply the ratio).
+QSize BoardPainter::pictureOnDevice() const {
+    auto along = [this](int board, int cell) {
+        if (cell <= 0)
+            return device(board);
+        return static_cast<int>(std::lround(static_cast<double>(board) * device(cell) / cell));
+    };
+    return {along(puzzle_.BoardWidth, puzzle_.CellWidth),
+            along(puzzle_.BoardHeight, puzzle_.CellHeight)};
+}
+
 QPoint BoardPainter::gridOnDevice(int side) const {
     const CellRec& first = puzzle_.Board(side, 0, 0);
     return {device(first.X), device(first.Y)};
@@ -141,9 +155,7 @@ void drawPicture(Surface& dest, const QRect& area, const LoadedPicture& picture)
 
 void BoardPainter::stretchPicture() {
     const QPoint grid = gridOnDevice(kSource);
-    drawPicture(surfaces_.window,
-                QRect(grid, QSize(device(puzzle_.BoardWidth), device(puzzle_.BoardHeight))),
-                surfaces_.Picture1);
+    drawPicture(surfaces_.window, QRect(grid, pictureOnDevice()), surfaces_.Picture1);
 }
 
 // The reference picture holds the source grid as just stretched: the same
@@ -151,7 +163,7 @@ void BoardPainter::stretchPicture() {
 // player first asks to see it.
 void BoardPainter::takeSnapshot() {
     surfaces_.Picture2.Cls();
-    const QRect area(0, 0, device(puzzle_.BoardWidth), device(puzzle_.BoardHeight));
+    const QRect area(QPoint(0, 0), pictureOnDevice());
     surfaces_.Picture2.drawLater([picture = surfaces_.Picture1, area](Surface& reference) {
         drawPicture(reference, area, picture);
     });
@@ -177,9 +189,9 @@ void BoardPainter::reserveBoard() {
     const QPoint receiving = gridOnDevice(kReceiving);
     const QPoint source = gridOnDevice(kSource);
     const int right =
-        std::max(source.x() + std::max(n * cellWidthOnDevice(), device(puzzle_.BoardWidth)),
+        std::max(source.x() + std::max(n * cellWidthOnDevice(), pictureOnDevice().width()),
                  receiving.x() + n * cellWidthOnDevice());
-    const int bottom = source.y() + std::max(n * cellHeightOnDevice(), device(puzzle_.BoardHeight));
+    const int bottom = source.y() + std::max(n * cellHeightOnDevice(), pictureOnDevice().height());
     surfaces_.window.reserve(QSize(right + lineOnDevice(), bottom + lineOnDevice()));
 }
 

@@ -69,6 +69,7 @@ private:
     int cellHeightOnDevice() const { return device(puzzle_.CellHeight); }
     int lineOnDevice() const;
     QPoint gridOnDevice(int side) const;
+    QSize pictureOnDevice() const;
     QRect cellRect(const CellRec& cell) const;
     void outlineBox(const QRect& cell, QRgb colour);
 

@@ -15,20 +15,12 @@
 #include <memory>
 
 using namespace tivra;
+using tivra::testing::deviceCell;
 
 namespace {
 
 int onDevice(int length, double ratio) {
     return static_cast<int>(std::lround(length * ratio));
-}
-
-// A cell's place in device pixels: each grid's origin rounded once, every
-// cell the same whole number of device pixels.
-QRect deviceCell(const Puzzle& p, int side, int col, int row, double ratio) {
-    const CellRec& first = p.Board(side, 0, 0);
-    const int w = onDevice(p.CellWidth, ratio);
-    const int h = onDevice(p.CellHeight, ratio);
-    return QRect(onDevice(first.X, ratio) + col * w, onDevice(first.Y, ratio) + row * h, w, h);
 }
 
 // Inside a cell's top and left outline.

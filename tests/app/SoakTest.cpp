@@ -11,9 +11,11 @@
 #include <QAction>
 #include <QBuffer>
 #include <QFile>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <random>
@@ -47,6 +49,8 @@ private:
         QTest::keyClick(form.get(), k);
     }
     void pressAt(QPoint at, Qt::MouseButton button);
+    void pressAtDevicePixel(QPoint pixel, Qt::MouseButton button);
+    double ratio() const { return form->clientArea()->devicePixelRatioF(); }
     QPoint randomPointIn(int side);
     void solve();
     void solveByKeys();
@@ -73,6 +77,22 @@ void SoakTest::pressAt(QPoint at, Qt::MouseButton button) {
     QTest::mouseClick(target, button, {}, target->mapFrom(client, at));
 }
 
+// On a screen scaled by a fraction the pointer reports the position of a
+// device pixel, between the layout's whole pixels.
+void SoakTest::pressAtDevicePixel(QPoint pixel, Qt::MouseButton button) {
+    QWidget* client = form->clientArea();
+    const QPointF at(pixel.x() / ratio(), pixel.y() / ratio());
+    QWidget* target = client->childAt(at.toPoint());
+    if (!target)
+        target = client;
+    const QPointF local = target->mapFrom(client, at);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, local, target->mapToGlobal(local), button,
+                          type == QEvent::MouseButtonPress ? button : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+}
+
 QPoint SoakTest::randomPointIn(int side) {
     const Puzzle& p = form->puzzle();
     const int n = p.gridSize();
@@ -91,14 +111,25 @@ void SoakTest::solve() {
     if (form->surfaces().Picture2.Visible())
         shortcut(Qt::Key_F9);
     const int n = p.gridSize();
-    auto centre = [&](const CellRec& c) {
-        return QPoint(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2);
+    // The middle of a cell as drawn: on a scaled screen a tiny cell's middle
+    // in the layout may fall on its outline.
+    auto pressCell = [&](int side, int col, int row, Qt::MouseButton button) {
+        const CellRec& c = p.Board(side, col, row);
+        if (ratio() == 1.0) {
+            pressAt(QPoint(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2), button);
+            return;
+        }
+        const int line = std::max(1, static_cast<int>(std::lround(ratio())));
+        pressAtDevicePixel(tivra::testing::deviceCell(p, side, col, row, ratio())
+                               .adjusted(line, line, 0, 0)
+                               .center(),
+                           button);
     };
     for (int row = 0; row < n; ++row)
         for (int col = 0; col < n; ++col) {
             const CellRec& cell = p.Board(kReceiving, col, row);
             if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row))
-                pressAt(centre(cell), Qt::LeftButton);
+                pressCell(kReceiving, col, row, Qt::LeftButton);
         }
     for (int row = 0; row < n && p.GameActive; ++row)
         for (int col = 0; col < n && p.GameActive; ++col) {
@@ -107,7 +138,7 @@ void SoakTest::solve() {
             if (!tivra::testing::arrowsTo(*form, false, col, row))
                 qFatal("the arrows did not reach (%d, %d)", col, row);
             const QPoint slot = tivra::testing::slotOf(p, col, row);
-            pressAt(centre(p.Board(kSource, slot.x(), slot.y())), Qt::RightButton);
+            pressCell(kSource, slot.x(), slot.y(), Qt::RightButton);
         }
 }
 
@@ -198,9 +229,18 @@ QString SoakTest::fault() {
     if (p.CursorCol < 0 || p.CursorCol >= p.gridSize() || p.CursorRow < 0 ||
         p.CursorRow >= p.gridSize())
         return QStringLiteral("the cursor left the grid");
-    if (form->surfaces().window.size() != form->clientArea()->size() ||
-        form->surfaces().Picture2.size() != form->clientArea()->size() - QSize(4, 4))
+    const QSize client = form->clientArea()->size();
+    auto onDevice = [this](QSize size) {
+        return QSize(static_cast<int>(std::ceil(size.width() * ratio())),
+                     static_cast<int>(std::ceil(size.height() * ratio())));
+    };
+    if (form->surfaces().window.size() != onDevice(client) ||
+        form->surfaces().Picture2.size() != onDevice(client - QSize(4, 4)))
         return QStringLiteral("a surface does not follow the client size");
+    // At a fractional ratio a game's pixels are checked as far as any ratio
+    // allows (the scaled-screen test checks the idle board there).
+    if (ratio() != 1.0)
+        return idle ? QString() : tivra::testing::scaledBoardFault(p, form->surfaces().window);
     const tivra::testing::FreshBoard& want = expected();
     if (form->surfaces().Picture2.image() != want.reference)
         return QStringLiteral("Picture2 does not hold the whole picture");
@@ -259,7 +299,14 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
                                       : QPoint(pick(client.width()), pick(client.height()));
             static const Qt::MouseButton buttons[] = {Qt::RightButton, Qt::RightButton,
                                                       Qt::LeftButton, Qt::MiddleButton};
-            pressAt(at, buttons[pick(4)]);
+            if (ratio() == 1.0) {
+                pressAt(at, buttons[pick(4)]);
+            } else {
+                const int spread = static_cast<int>(std::ceil(ratio()));
+                pressAtDevicePixel(QPoint(static_cast<int>(at.x() * ratio()) + pick(spread),
+                                          static_cast<int>(at.y() * ratio()) + pick(spread)),
+                                   buttons[pick(4)]);
+            }
         } else if (roll < 800) {
             what = "reference picture";
             shortcut(Qt::Key_F9);

@@ -555,8 +555,13 @@ void EndToEndTest::showsTheScreensOwnPixelsWhenScaled() {
     Puzzle board;
     QVERIFY(board.ComputeLayout(client.width(), client.height(), layoutSize.width(),
                                 layoutSize.height(), 4));
+    // The picture is stretched in proportion to the cells' size on the screen.
+    auto along = [scale](int length, int cell) {
+        return qRound(static_cast<double>(length) * qRound(cell * scale) / cell);
+    };
     const QRect onScreen(qRound(board.sourceLeft() * scale), top + qRound(50 * scale),
-                         qRound(board.BoardWidth * scale), qRound(board.BoardHeight * scale));
+                         along(board.BoardWidth, board.CellWidth),
+                         along(board.BoardHeight, board.CellHeight));
     const QImage shown = shot.copy(onScreen);
     const auto seen = builtIn ? tivra::testing::builtInSharpness(shown, 2)
                               : tivra::testing::sharpness(shown, picture, onScreen.size() / 2, 2);

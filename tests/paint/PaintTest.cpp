@@ -2,6 +2,7 @@
 #include "paint/BoardPainter.h"
 
 #include <QTest>
+#include <cmath>
 #include <random>
 
 using namespace tivra;
@@ -53,6 +54,7 @@ private slots:
     void piecesKeepTheirPixels_data();
     void piecesKeepTheirPixels();
     void resizeDuringAGameKeepsEveryPiece();
+    void scaledPiecesHoldOnlyThePicture();
 };
 
 void PaintTest::coloursAreReadRedInTheLowByte() {
@@ -265,6 +267,46 @@ void PaintTest::resizeDuringAGameKeepsEveryPiece() {
         QCOMPARE(boardFault(p, game.surfaces.window, homes), QString());
         QCOMPARE(referenceFault(p, game.surfaces.Picture2, homes), QString());
     }
+}
+
+// On a screen scaled by a fraction each cell rounds to whole device pixels,
+// and n of them may reach past the picture scaled by the ratio: the picture
+// is stretched over the cells as in the layout, so a piece inside the
+// picture never shows a strip of the window's background.
+void PaintTest::scaledPiecesHoldOnlyThePicture() {
+    int checked = 0;
+    for (double ratio : {1.25, 1.5, 1.75})
+        for (int width = 600; width < 700; width += 3) {
+            const QSize client(width, width * 3 / 4);
+            Game game(client, codedPicture(400, 339));
+            game.painter.setClient(client, ratio);
+            game.surfaces.window.setRatio(ratio);
+            game.surfaces.window.resize(QSize(int(std::ceil(client.width() * ratio)),
+                                              int(std::ceil(client.height() * ratio))));
+            QVERIFY(game.painter.SetupBoard(4));
+            const Puzzle& p = game.puzzle;
+            if (4 * p.CellWidth > p.BoardWidth || 4 * p.CellHeight > p.BoardHeight)
+                continue; // cells past the picture show background by design
+            ++checked;
+            const int line = std::max(1, int(std::lround(ratio)));
+            const QImage& image = game.surfaces.window.image();
+            for (int row = 0; row < 4; ++row)
+                for (int col = 0; col < 4; ++col) {
+                    const QRect inside = tivra::testing::deviceCell(p, kSource, col, row, ratio)
+                                             .adjusted(line, line, 0, 0);
+                    const int background =
+                        tivra::testing::countColour(image.copy(inside), kWindowBackground);
+                    QVERIFY2(background == 0,
+                             qPrintable(QStringLiteral("%1 at %2, %3 x %4: cell (%5, %6)")
+                                            .arg(background)
+                                            .arg(ratio)
+                                            .arg(client.width())
+                                            .arg(client.height())
+                                            .arg(col)
+                                            .arg(row)));
+                }
+        }
+    QVERIFY(checked > 30); // of 102
 }
 
 QTEST_GUILESS_MAIN(PaintTest)

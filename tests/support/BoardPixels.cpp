@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace tivra::testing {
@@ -81,9 +82,13 @@ Sharpness builtInSharpness(const QImage& shown, int margin) {
 Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window) {
     const double ratio = window.ratio();
     auto device = [ratio](int length) { return static_cast<int>(std::lround(length * ratio)); };
+    // The picture is stretched in proportion to the cells' device size.
+    auto along = [&](int board, int cell) {
+        return static_cast<int>(std::lround(static_cast<double>(board) * device(cell) / cell));
+    };
     const CellRec& first = puzzle.Board(kSource, 0, 0);
-    const QRect board(device(first.X), device(first.Y), device(puzzle.BoardWidth),
-                      device(puzzle.BoardHeight));
+    const QRect board(device(first.X), device(first.Y), along(puzzle.BoardWidth, puzzle.CellWidth),
+                      along(puzzle.BoardHeight, puzzle.CellHeight));
     return builtInSharpness(wholeImage(window).copy(board), 1);
 }
 
@@ -146,7 +151,12 @@ QString compareInterior(const Puzzle& p, const QImage& shown, int x, int y, cons
 
 } // namespace
 
-QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) {
+namespace {
+
+// Each piece in exactly one place, and every cell naming a piece or none as
+// it should; then whatever `cellFault` finds in a cell's pixels.
+QString placesFault(const Puzzle& p,
+                    const std::function<QString(int side, int col, int row)>& cellFault) {
     const int n = p.gridSize();
     std::vector<int> places(static_cast<std::size_t>(n * n), 0);
     for (int row = 0; row < n; ++row) {
@@ -167,10 +177,7 @@ QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) 
                             .arg(row);
                     ++places[static_cast<std::size_t>(cell.PieceRow * n + cell.PieceCol)];
                 }
-                const QString fault = compareInterior(
-                    p, window.image(), cell.X, cell.Y, full ? &homes : nullptr,
-                    cell.PieceCol * p.CellWidth, cell.PieceRow * p.CellHeight, window.background());
-                if (!fault.isEmpty())
+                if (const QString fault = cellFault(side, col, row); !fault.isEmpty())
                     return QStringLiteral("cell (%1, %2, %3): %4")
                         .arg(side)
                         .arg(col)
@@ -183,6 +190,49 @@ QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) 
         if (places[i] != 1)
             return QStringLiteral("piece %1 is in %2 places").arg(i).arg(places[i]);
     return {};
+}
+
+} // namespace
+
+QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) {
+    return placesFault(p, [&](int side, int col, int row) {
+        const CellRec& cell = p.Board(side, col, row);
+        return compareInterior(p, window.image(), cell.X, cell.Y,
+                               cell.Full == kTrue ? &homes : nullptr, cell.PieceCol * p.CellWidth,
+                               cell.PieceRow * p.CellHeight, window.background());
+    });
+}
+
+QRect deviceCell(const Puzzle& p, int side, int col, int row, double ratio) {
+    auto onDevice = [ratio](int length) { return static_cast<int>(std::lround(length * ratio)); };
+    const CellRec& first = p.Board(side, 0, 0);
+    const int w = onDevice(p.CellWidth);
+    const int h = onDevice(p.CellHeight);
+    return QRect(onDevice(first.X) + col * w, onDevice(first.Y) + row * h, w, h);
+}
+
+QString scaledBoardFault(const Puzzle& p, const Surface& window) {
+    const double ratio = window.ratio();
+    const int line = std::max(1, static_cast<int>(std::lround(ratio)));
+    const QImage& image = window.image();
+    return placesFault(p, [&](int side, int col, int row) -> QString {
+        const QRect inside = deviceCell(p, side, col, row, ratio)
+                                 .adjusted(line, line, 0, 0)
+                                 .intersected(image.rect());
+        // Along the middle row and the middle column, which is quick enough
+        // to run after every event of a soak.
+        int background = 0;
+        const QPoint centre = inside.center();
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            background += image.pixel(x, centre.y()) == window.background();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            background += image.pixel(centre.x(), y) == window.background();
+        const int seen = inside.width() + inside.height();
+        // (A full cell may show background too: a cell past the picture.)
+        if (p.Board(side, col, row).Full != kTrue && background != seen)
+            return QStringLiteral("an empty cell shows something");
+        return {};
+    });
 }
 
 QString referenceFault(const Puzzle& p, const Surface& picture2, const QImage& homes) {

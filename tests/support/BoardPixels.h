@@ -70,6 +70,15 @@ QList<int> tableState(const Puzzle& puzzle);
 // is in exactly one place. Returns the first fault found, or an empty string.
 QString boardFault(const Puzzle& puzzle, const Surface& window, const QImage& homes);
 
+// A cell's place on a surface at a screen's ratio: each grid's origin
+// rounded once, every cell the same whole number of device pixels.
+QRect deviceCell(const Puzzle& puzzle, int side, int col, int row, double ratio);
+
+// What can be checked of a board at any ratio: each piece in exactly one
+// place, and every empty cell background inside its outline (along the
+// cell's middle row and column).
+QString scaledBoardFault(const Puzzle& puzzle, const Surface& window);
+
 // Checks that Picture2 holds the unshuffled picture: the home grid's pixels
 // everywhere but on the outlines.
 QString referenceFault(const Puzzle& puzzle, const Surface& picture2, const QImage& homes);
