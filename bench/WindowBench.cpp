@@ -22,6 +22,7 @@ namespace {
 Form1* shownWindow() {
     static Form1* form = [] {
         auto* window = new Form1;
+        window->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
         window->seedRandom(1);
         window->show();
         if (!QTest::qWaitForWindowExposed(window))

@@ -6,19 +6,24 @@
 #include "PictureDialog.h"
 #include "SurfaceView.h"
 #include "picture/DefaultPicture.h"
+#include "picture/HelperDecode.h"
 #include "picture/PictureLoader.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 #include <chrono>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 using tivra::kReceiving;
 using tivra::kSource;
@@ -71,6 +76,12 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     });
 
     createMenus();
+    cancelLoad_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancelLoad_->setEnabled(false);
+    connect(cancelLoad_, &QShortcut::activated, this, [this] {
+        if (loading_)
+            loading_->cancel();
+    });
     Form_Load();
 }
 
@@ -130,6 +141,7 @@ void Form1::Form_Load() {
     }
     appPath_ = QCoreApplication::applicationDirPath();
     soundFile_ = MoveSound::fileFor(appPath_);
+    decodeHelper_ = decodeHelperFor(appPath_);
     Module1::Divisions = 4;
     surfaces_.Picture1 = defaultPicture();
     fitMinimumSizeToPicture();
@@ -215,13 +227,47 @@ void Form1::decodeForScreen() {
     if (pictureFile_.isEmpty() || picture.image.size() == picture.pixelSize ||
         (wanted.width() <= decodedFor_.width() && wanted.height() <= decodedFor_.height()))
         return;
+    if (loading_)
+        return;
     decodedFor_ = decodedFor_.expandedTo(wanted);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    PictureLoadResult result = loadPicture(pictureFile_, wanted);
-    QApplication::restoreOverrideCursor();
+    bool cancelled = false;
+    PictureLoadResult result = decodeInHelper(pictureFile_, wanted, &cancelled);
     // The file may have changed since: only the same picture replaces it.
     if (result.picture && result.picture->pixelSize == picture.pixelSize)
         surfaces_.Picture1.image = std::move(result.picture->image);
+}
+
+// Every picture file is decoded in the confined helper program. The window
+// goes on repainting and answering meanwhile; the commands that would change
+// the board wait, Esc gives up, and a picture dropped meanwhile replaces it.
+PictureLoadResult Form1::decodeInHelper(const QString& path, QSize size, bool* cancelled) {
+    HelperDecode decode(decodeHelper_);
+    QEventLoop waiting;
+    std::optional<PictureLoadResult> answer;
+    connect(&decode, &HelperDecode::finished, &waiting, [&](const PictureLoadResult& result) {
+        answer = result;
+        waiting.quit();
+    });
+    const QList<QAction*> paused = {JocNou, Optiuni, IncarcaPoza, ArataPoza, Renunta};
+    QList<bool> enabled;
+    for (QAction* item : paused) {
+        enabled << item->isEnabled();
+        item->setEnabled(false);
+    }
+    loading_ = &decode;
+    cancelLoad_->setEnabled(true);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    decode.start(path, size);
+    if (!answer)
+        waiting.exec();
+    QApplication::restoreOverrideCursor();
+    cancelLoad_->setEnabled(false);
+    loading_ = nullptr;
+    for (qsizetype i = 0; i < paused.size(); ++i)
+        paused[i]->setEnabled(enabled[i]);
+    // The program was told to end while it waited.
+    *cancelled = decode.cancelled() || !answer;
+    return answer.value_or(PictureLoadResult{});
 }
 
 // The first frame's layout, at the latest when something needs the board.
@@ -410,9 +456,13 @@ bool Form1::loadPictureFile(const QString& path) {
     layOutFirstFrame();
     // A very large photo takes a moment: the pointer says so.
     const QSize decodeFor = largestBoard();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    PictureLoadResult result = loadPicture(path, decodeFor);
-    QApplication::restoreOverrideCursor();
+    bool cancelled = false;
+    PictureLoadResult result = decodeInHelper(path, decodeFor, &cancelled);
+    if (cancelled) {
+        // Esc changes nothing; a picture dropped meanwhile loads instead.
+        const QString next = std::exchange(nextPicture_, QString());
+        return !next.isEmpty() && loadPictureFile(next);
+    }
     bool playable = false;
     if (result.picture) {
         // Refuse a picture whose cells would vanish at the largest grid size.
@@ -444,7 +494,7 @@ void Form1::IncarcaPoza_Click() {
 }
 
 QString Form1::droppedPicture(const QDropEvent* event) const {
-    if (!IncarcaPoza->isEnabled() || !event->mimeData()->hasUrls())
+    if ((!IncarcaPoza->isEnabled() && !loading_) || !event->mimeData()->hasUrls())
         return {};
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile())
@@ -474,6 +524,12 @@ void Form1::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
+    // A picture dropped while another is decoding takes its place.
+    if (loading_) {
+        nextPicture_ = file;
+        loading_->cancel();
+        return;
+    }
     // Loaded once the drop is over, so that a message box does not keep the
     // program the picture came from waiting.
     // A game may have started in between: then the drop is too late.

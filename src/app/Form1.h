@@ -11,7 +11,10 @@
 
 class Form2;
 class Form3;
+class HelperDecode;
 class QAction;
+class QShortcut;
+struct PictureLoadResult;
 class SurfaceView;
 
 // The main window: both grids, the menu bar and the game's flow from start-up
@@ -42,6 +45,11 @@ public:
     // Loads a picture as "Incarca Poza" does once a file is chosen: a picture
     // that cannot be used is refused with a message and changes nothing.
     bool loadPictureFile(const QString& path);
+    // The helper program that decodes picture files (found beside the
+    // program); tests give another.
+    void setDecodeHelper(const QString& program) { decodeHelper_ = program; }
+    // The decoding under way, if any.
+    HelperDecode* pictureDecoding() const { return loading_; }
 
     // For tests and benchmarks: the game's state and pixels.
     tivra::Puzzle& puzzle() { return puzzle_; }
@@ -80,6 +88,7 @@ private:
     void layOutClient(QSize size);
     void layOutFirstFrame();
     void decodeForScreen();
+    PictureLoadResult decodeInHelper(const QString& path, QSize size, bool* cancelled);
     void fitMinimumSizeToPicture();
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
@@ -110,6 +119,10 @@ private:
     // the device size it was decoded for.
     QString pictureFile_;
     QSize decodedFor_;
+    QString decodeHelper_;
+    HelperDecode* loading_ = nullptr;
+    QShortcut* cancelLoad_ = nullptr;
+    QString nextPicture_; // dropped while another was decoding
     std::unique_ptr<MoveSound> sound_;
     std::unique_ptr<Form2> options_;
     std::unique_ptr<Form3> help_;

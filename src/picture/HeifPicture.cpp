@@ -75,6 +75,10 @@ QString message(const heif_error& error) {
 
 } // namespace
 
+bool preloadHeif() {
+    return heif().loaded;
+}
+
 bool looksLikeHeif(const QByteArray& start) {
     // Every HEIF file opens with its file-type box.
     if (start.size() < 12 || start.mid(4, 4) != "ftyp" || !heif().loaded)

@@ -7,6 +7,10 @@
 
 // HEIF pictures (HEIC from phones, AVIF), read with libheif.
 
+// Loads libheif and its codecs now rather than with the first HEIF picture;
+// true when they are there.
+bool preloadHeif();
+
 // True when the data starts as a HEIF file that libheif can read.
 bool looksLikeHeif(const QByteArray& start);
 

@@ -179,6 +179,10 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(file.errorString());
+    return loadOpenPicture(file, info.suffix().toLatin1(), maxDecoded);
+}
+
+PictureLoadResult loadOpenPicture(QFile& file, const QByteArray& formatHint, QSize maxDecoded) {
     // However large the file (a motion photo's video, or worse), only the
     // picture is read.
     const QByteArray head = file.peek(kHeadBytes);
@@ -192,5 +196,5 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
     const QByteArray data = file.read(*end);
     if (data.size() != *end)
         return failure(QStringLiteral("the file changed while it was read"));
-    return decodePicture(data, info.suffix().toLatin1(), maxDecoded);
+    return decodePicture(data, formatHint, maxDecoded);
 }

@@ -3,6 +3,7 @@
 #include "LoadedPicture.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -20,6 +21,8 @@ struct PictureLoadResult {
 };
 
 PictureLoadResult loadPicture(const QString& path, QSize maxDecoded);
+// The same for a file already open; formatHint is its name's ending.
+PictureLoadResult loadOpenPicture(QFile& file, const QByteArray& formatHint, QSize maxDecoded);
 // The same for a picture already in memory; formatHint is the file's ending.
 PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
                                   QSize maxDecoded);

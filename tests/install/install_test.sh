@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in games/tivra share/tivra/sunet.wav share/applications/io.tivra.Tivra.desktop \
+for file in games/tivra libexec/tivra/tivra-decode share/tivra/sunet.wav share/applications/io.tivra.Tivra.desktop \
   share/metainfo/io.tivra.Tivra.metainfo.xml share/icons/hicolor/scalable/apps/io.tivra.Tivra.svg \
   share/icons/hicolor/48x48/apps/io.tivra.Tivra.png share/man/man6/tivra.6.gz; do
   [ -f "$prefix/$file" ] || fail "$file was not installed"
@@ -97,12 +97,12 @@ DISPLAY= "$prefix/games/tivra" --no-such-option 2>"$work/err" || status=$?
 cpack -G DEB -B "$work/package" --config "$build/CPackConfig.cmake" >/dev/null
 deb=$(ls "$work"/package/tivra_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libjpeg62-turbo libheif1 libcanberra0 qt6-qpa-plugins; do
+for library in libqt6widgets6 libjpeg62-turbo libheif1 libcanberra0 qt6-qpa-plugins libseccomp2; do
   case "$depends" in *"$library"*) ;; *) fail "Depends lacks $library: $depends" ;; esac
 done
 case "$(dpkg-deb -f "$deb" Recommends)" in *qt6-wayland*) ;; *) fail "Recommends lacks qt6-wayland" ;; esac
 dpkg -x "$deb" "$work/root"
-for file in usr/games/tivra usr/share/tivra/sunet.wav usr/share/applications/io.tivra.Tivra.desktop \
+for file in usr/games/tivra usr/libexec/tivra/tivra-decode usr/share/tivra/sunet.wav usr/share/applications/io.tivra.Tivra.desktop \
   usr/share/metainfo/io.tivra.Tivra.metainfo.xml usr/share/icons/hicolor/scalable/apps/io.tivra.Tivra.svg \
   usr/share/man/man6/tivra.6.gz usr/share/doc/tivra/copyright; do
   [ -f "$work/root/$file" ] || fail "$file is not in the package"

@@ -26,6 +26,7 @@ void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen) {
 
 std::unique_ptr<Form1> openGameWindow(unsigned seed) {
     auto form = std::make_unique<Form1>();
+    form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
     form->seedRandom(seed);
     form->show();
     if (!QTest::qWaitForWindowActive(form.get()))
