@@ -71,8 +71,8 @@ bool allowOnlyDecoding(QString* error) {
         SCMP_SYS(futex), SCMP_SYS(set_robust_list), SCMP_SYS(rseq), SCMP_SYS(sched_yield),
         SCMP_SYS(sched_getaffinity), SCMP_SYS(gettid), SCMP_SYS(getpid), SCMP_SYS(nanosleep),
         SCMP_SYS(clock_nanosleep), SCMP_SYS(clock_gettime), SCMP_SYS(gettimeofday),
-        SCMP_SYS(getrandom), SCMP_SYS(sysinfo), SCMP_SYS(rt_sigaction), SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn),
-        SCMP_SYS(sigaltstack), SCMP_SYS(exit), SCMP_SYS(exit_group),
+        SCMP_SYS(getrandom), SCMP_SYS(sysinfo), SCMP_SYS(rt_sigaction), SCMP_SYS(rt_sigprocmask),
+        SCMP_SYS(rt_sigreturn), SCMP_SYS(sigaltstack), SCMP_SYS(exit), SCMP_SYS(exit_group),
         // Qt's threads (which scale large pictures) wake each other.
         SCMP_SYS(eventfd2), SCMP_SYS(poll), SCMP_SYS(ppoll)};
     bool ok = true;

@@ -7,15 +7,20 @@
 #include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/SurfaceView.h"
+#include "picture/HelperDecode.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QtEndian>
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -306,6 +311,8 @@ private slots:
     void cleanupTestCase();
     void eachFile_data();
     void eachFile();
+    void misbehavingDecoders_data();
+    void misbehavingDecoders();
 
 private:
     std::unique_ptr<Form1> form;
@@ -386,6 +393,61 @@ void BadPicturesTest::eachFile() {
     }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QFile::remove(path); // the large ones take room
+}
+
+void BadPicturesTest::misbehavingDecoders_data() {
+    QTest::addColumn<QByteArray>("how");
+    QTest::addColumn<bool>("killedFromOutside");
+    for (const char* how : {"crash", "garbage", "oversized", "open", "socket", "exec", "hang"})
+        QTest::newRow(how) << QByteArray(how) << false;
+    QTest::newRow("killed") << QByteArray("hang") << true;
+}
+
+// A good picture, through a helper that crashes, is killed, hangs, answers
+// nonsense or breaks its confinement: the player gets the usual refusal,
+// the board is untouched, and the window goes on answering meanwhile.
+void BadPicturesTest::misbehavingDecoders() {
+    QFETCH(QByteArray, how);
+    QFETCH(bool, killedFromOutside);
+    const QString path = dir.filePath(QStringLiteral("honest.png"));
+    QVERIFY(tivra::testing::codedPicture(300, 200).save(path, "PNG"));
+    qputenv("TIVRA_MISBEHAVE", how);
+    form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
+    auto restore = qScopeGuard([this] {
+        qunsetenv("TIVRA_MISBEHAVE");
+        form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
+    });
+
+    const QImage before = form->surfaces().window.image().copy();
+    const QSize pictureBefore = form->surfaces().Picture1.pixelSize;
+    int ticks = 0;
+    QTimer clock;
+    connect(&clock, &QTimer::timeout, [&] {
+        ++ticks;
+        if (killedFromOutside && ticks == 20 && form->pictureDecoding())
+            ::kill(static_cast<pid_t>(form->pictureDecoding()->helperPid()), SIGKILL);
+    });
+    clock.start(10);
+    SeenMessage seen;
+    answerNextMessageBox(&seen);
+    QElapsedTimer waited;
+    waited.start();
+    QVERIFY(!form->loadPictureFile(path));
+    const qint64 elapsed = waited.elapsed();
+    clock.stop();
+    QTRY_VERIFY(!seen.text.isEmpty());
+    QVERIFY2(seen.text.contains(QStringLiteral("honest.png")), qPrintable(seen.text));
+    QCOMPARE(form->surfaces().window.image(), before);
+    QCOMPARE(form->surfaces().Picture1.pixelSize, pictureBefore);
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(form->action(QStringLiteral("IncarcaPoza"))->isEnabled());
+    // A helper that never answers is given up after the time limit, and the
+    // window answered all along (its timer kept firing).
+    if (how == "hang") {
+        QVERIFY(ticks > 10);
+        QVERIFY2(killedFromOutside || elapsed >= HelperDecode::kTimeLimitMs,
+                 qPrintable(QString::number(elapsed)));
+    }
 }
 
 QTEST_MAIN(BadPicturesTest)

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include "HeifFiles.h"
+#include "picture/DecodeAnswer.h"
 
 namespace {
 
@@ -42,6 +43,14 @@ bool writeHeif(const QDir& dir, const QString& name, char settings, const QImage
            file.write(QByteArray(1, settings) + bytes) > 0;
 }
 
+// A decoding helper's answer, read back by the game.
+bool writeAnswer(const QDir& dir, const QString& name, char settings, const QImage& image) {
+    const QByteArray bytes =
+        encodeDecodeAnswer({tivra::LoadedPicture{image, image.size() * 2}, QString()});
+    QFile file(dir.filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(QByteArray(1, settings) + bytes) > 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +69,7 @@ int main(int argc, char** argv) {
         write(dir, "tiny.png", 0x1F, scene(8, 8), "png") &&
         write(dir, "dot.bmp", 0x08, scene(1, 1), "bmp") &&
         writeHeif(dir, "phone.heic", 0x03, scene(64, 48), tivra::testing::HeifCodec::Hevc) &&
-        writeHeif(dir, "small.avif", 0x05, scene(48, 64), tivra::testing::HeifCodec::Av1);
+        writeHeif(dir, "small.avif", 0x05, scene(48, 64), tivra::testing::HeifCodec::Av1) &&
+        writeAnswer(dir, "answer.bin", 0x06, scene(16, 12));
     return ok ? 0 : 1;
 }

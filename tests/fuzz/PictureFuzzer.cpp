@@ -1,7 +1,10 @@
 // Arbitrary bytes through the game's picture loading, layout and board
-// setup, as "Incarca Poza" runs them. The first byte picks the grid size and
-// the file ending the bytes arrive under.
+// setup, as "Incarca Poza" runs them: decoded as the decoding helper does,
+// its answer read back as the game reads it. The same bytes are also read as
+// a helper's answer, which must never take the game down. The first byte
+// picks the grid size and the file ending the bytes arrive under.
 #include "paint/BoardPainter.h"
+#include "picture/DecodeAnswer.h"
 #include "picture/PictureLoader.h"
 
 #include <QCoreApplication>
@@ -23,8 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int divisions = 3 + data[0] % 8;
     const QByteArray bytes(reinterpret_cast<const char*>(data + 1),
                            static_cast<qsizetype>(size - 1));
-    const PictureLoadResult result =
+    parseDecodeAnswer(bytes);
+    const PictureLoadResult decoded =
         loadPictureData(bytes, endings[(data[0] >> 3) % 4], QSize(885, 980));
+    const PictureLoadResult result = parseDecodeAnswer(encodeDecodeAnswer(decoded));
+    if (result.picture.has_value() != decoded.picture.has_value() ||
+        (result.picture && (result.picture->pixelSize != decoded.picture->pixelSize ||
+                            result.picture->image != decoded.picture->image)))
+        __builtin_trap(); // the answer lost or changed the picture
     if (!result.picture)
         return 0;
 

@@ -1,0 +1,147 @@
+// The decoding helper as a program: its confinement is real, its answers
+// hold the same pixels as decoding in the game's own process did, and no
+// answer, however broken, is taken for a picture.
+#include "BoardPixels.h"
+#include "picture/DecodeAnswer.h"
+#include "picture/PictureLoader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Starts a helper with the file as its standard input, its answer to
+// `answer` (a file), misbehaving as `how` says.
+pid_t startHelper(const char* program, const QString& input, const QString& answer,
+                  const QByteArray& how) {
+    const QByteArray in = QFile::encodeName(input);
+    const QByteArray out = QFile::encodeName(answer);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int file = ::open(in.constData(), O_RDONLY);
+        const int written = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, STDIN_FILENO);
+        ::dup2(written, STDOUT_FILENO);
+        ::setenv("TIVRA_MISBEHAVE", how.constData(), 1);
+        ::execl(program, program, "800x600", "png", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return child;
+}
+
+// How the helper ended: its exit status, or minus the signal that ended it.
+int ending(pid_t child) {
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child)
+        return 1000;
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class DecodeHelperTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void confinementIsReal();
+    void answersHoldTheSamePixels();
+    void brokenAnswersAreRefused();
+
+private:
+    QTemporaryDir dir;
+    QString picture;
+};
+
+void DecodeHelperTest::initTestCase() {
+    picture = dir.filePath("honest.png");
+    QVERIFY(tivra::testing::codedPicture(1000, 700).save(picture, "PNG"));
+}
+
+void DecodeHelperTest::confinementIsReal() {
+    const QString answer = dir.filePath("answer");
+    // What it may not do kills it, whatever it is in the middle of.
+    for (const char* forbidden : {"open", "socket", "exec"})
+        QVERIFY2(ending(startHelper(TIVRA_MISBEHAVING_DECODER, picture, answer, forbidden)) ==
+                     -SIGSYS,
+                 forbidden);
+    // Its limits, as the system holds them while it runs.
+    const pid_t hanging = startHelper(TIVRA_MISBEHAVING_DECODER, picture, answer, "hang");
+    QByteArray status;
+    QTRY_VERIFY((status = readFile(QStringLiteral("/proc/%1/status").arg(hanging)))
+                    .contains("Seccomp:\t2"));
+    QVERIFY(status.contains("NoNewPrivs:\t1"));
+    const QByteArray limits = readFile(QStringLiteral("/proc/%1/limits").arg(hanging));
+    QVERIFY2(
+        limits.contains(QByteArrayLiteral("Max cpu time              10                   11")),
+        limits.constData());
+    QVERIFY(limits.contains(QByteArrayLiteral("Max core file size        0                    0")));
+#if !defined(__SANITIZE_ADDRESS__)
+    QVERIFY2(limits.contains(QByteArrayLiteral("Max address space         1073741824")),
+             limits.constData());
+#endif
+    ::kill(hanging, SIGKILL);
+    QCOMPARE(ending(hanging), -SIGKILL);
+}
+
+// The same picture through the helper and in this process: the same pixels.
+void DecodeHelperTest::answersHoldTheSamePixels() {
+    const QString answer = dir.filePath("answer");
+    QCOMPARE(ending(startHelper(TIVRA_DECODE_HELPER, picture, answer, {})), 0);
+    const PictureLoadResult viaHelper = parseDecodeAnswer(readFile(answer));
+    const PictureLoadResult here = loadPicture(picture, QSize(800, 600));
+    QVERIFY2(viaHelper.picture, qPrintable(viaHelper.reason));
+    QVERIFY(here.picture);
+    QCOMPARE(viaHelper.picture->pixelSize, QSize(1000, 700));
+    QCOMPARE(viaHelper.picture->image.size(), QSize(800, 560));
+    QCOMPARE(viaHelper.picture->image, here.picture->image);
+    // A file that is no picture comes back as the reason.
+    QFile text(dir.filePath("notes.png"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("not a picture at all");
+    text.close();
+    QCOMPARE(ending(startHelper(TIVRA_DECODE_HELPER, text.fileName(), answer, {})), 0);
+    const PictureLoadResult refused = parseDecodeAnswer(readFile(answer));
+    QVERIFY(!refused.picture);
+    QVERIFY(!refused.reason.isEmpty());
+}
+
+void DecodeHelperTest::brokenAnswersAreRefused() {
+    const QImage image = tivra::testing::codedPicture(6, 4);
+    const QByteArray good = encodeDecodeAnswer({tivra::LoadedPicture{image, QSize(12, 8)}, {}});
+    QVERIFY(parseDecodeAnswer(good).picture);
+    auto patched = [&](int at, quint32 value) {
+        QByteArray bytes = good;
+        qToLittleEndian(value, bytes.data() + at);
+        return bytes;
+    };
+    const QList<QByteArray> broken = {{},
+                                      good.left(good.size() - 1), // cut short
+                                      good + 'x',                 // more than it said
+                                      QByteArray("TIVRADC2") +
+                                          good.mid(8),         // another kind of answer
+                                      patched(8, 7),           // an unknown answer
+                                      patched(12, 0),          // a picture with no width
+                                      patched(12, 70000),      // wider than a board can hold
+                                      patched(20, 13),         // decoded wider than the picture
+                                      patched(24, 0x40000000), // rows that are not there
+                                      patched(8, 2) /* a refusal whose reason runs past the end */};
+    for (const QByteArray& answer : broken) {
+        const PictureLoadResult result = parseDecodeAnswer(answer);
+        QVERIFY(!result.picture);
+        QVERIFY(!result.reason.isEmpty());
+    }
+}
+
+QTEST_GUILESS_MAIN(DecodeHelperTest)
+#include "DecodeHelperTest.moc"
