@@ -4,6 +4,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -73,14 +74,52 @@ bool looksLikeJpeg(const QByteArray& start) {
     return start.startsWith("\xFF\xD8\xFF");
 }
 
-std::optional<qint64> jpegPictureEnd(QIODevice& device, qint64 limit) {
+namespace {
+
+// Application segments a decoder reads: JFIF, Exif (the orientation), the
+// colour profile, Adobe's colour transform. The first of each kind is kept,
+// and colour profiles up to a size no camera passes.
+class NeededSegments {
+public:
+    bool needed(int marker, const QByteArray& start, qint64 length) {
+        if (marker == 0xE0 && start.startsWith("JFIF"))
+            return std::exchange(jfif_, true) == false;
+        if (marker == 0xE1 && start.startsWith(QByteArray("Exif\0\0", 6)))
+            return std::exchange(exif_, true) == false;
+        if (marker == 0xE2 && start.startsWith("ICC_PROFILE")) {
+            profile_ += length;
+            return profile_ <= kLargestProfile;
+        }
+        if (marker == 0xEE && start.startsWith("Adobe"))
+            return std::exchange(adobe_, true) == false;
+        return false;
+    }
+
+private:
+    static constexpr qint64 kLargestProfile = 4 << 20;
+    bool jfif_ = false;
+    bool exif_ = false;
+    bool adobe_ = false;
+    qint64 profile_ = 0;
+};
+
+bool isFrameHeader(int marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+} // namespace
+
+std::optional<JpegLayout> jpegLayout(QIODevice& device, qint64 limit) {
     ByteStream in(device, limit);
     if (in.next() != 0xFF || in.next() != 0xD8)
         return std::nullopt;
+    JpegLayout layout;
+    NeededSegments kept;
     for (;;) {
         // Stray bytes before a marker are skipped, as the decoder skips them.
         if (!in.findMarkerByte())
             return std::nullopt;
+        const qint64 start = in.position();
         in.next();
         int marker = in.next();
         while (marker == 0xFF) // fill bytes
@@ -91,17 +130,42 @@ std::optional<qint64> jpegPictureEnd(QIODevice& device, qint64 limit) {
         // length): still inside a scan.
         if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD8) || marker == 0x01)
             continue;
-        if (marker == 0xD9)
-            return in.position();
+        if (marker == 0xD9) {
+            layout.end = in.position();
+            return layout;
+        }
         // Every other marker has a length that covers its own two bytes.
         const int high = in.next();
         const int low = in.next();
         if (low < 0)
             return std::nullopt;
         const int length = high << 8 | low;
+        if (length < 2)
+            return std::nullopt;
+        // The first bytes of the segment tell what it is.
+        QByteArray head;
+        for (int i = 0; i < std::min(length - 2, 12); ++i) {
+            const int byte = in.next();
+            if (byte < 0)
+                return std::nullopt;
+            head.append(char(byte));
+        }
+        if (!in.skip(length - 2 - head.size()))
+            return std::nullopt;
+        if (marker == 0xDA)
+            ++layout.scans;
+        if (isFrameHeader(marker) && head.size() >= 6) {
+            const auto byte = [&](int i) { return static_cast<unsigned char>(head[i]); };
+            layout.progressive =
+                marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            layout.height = byte(1) << 8 | byte(2);
+            layout.width = byte(3) << 8 | byte(4);
+            layout.components = byte(5);
+        }
+        const bool application = marker >= 0xE0 && marker <= 0xEF;
+        if (marker == 0xFE || (application && !kept.needed(marker, head, length)))
+            layout.unneeded.append({start, in.position() - start});
         // After a start of scan, its entropy-coded bytes run up to the next
         // marker that is not a stuffed byte or a restart.
-        if (length < 2 || !in.skip(length - 2))
-            return std::nullopt;
     }
 }

@@ -80,6 +80,25 @@ private:
     static inline QtMessageHandler previous_ = nullptr;
 };
 
+// A picture with transparency (a logo, an icon) is shown over white, as
+// image viewers show it: not whatever colour its transparent pixels happen
+// to store, and never the board's orange, so that a piece cannot pass for
+// an empty slot.
+QImage overWhite(const QImage& picture) {
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return image;
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            const int clear = 255 - qAlpha(p);
+            line[x] = qRgb(qRed(p) + clear, qGreen(p) + clear, qBlue(p) + clear);
+        }
+    }
+    return image.reinterpretAsFormat(QImage::Format_RGB32) ? image : QImage();
+}
+
 PictureLoadResult loadHeif(const QByteArray& data, QSize maxDecoded) {
     HeifPicture heif = decodeHeif(data, maxDecoded, kMostHeifPixels);
     if (heif.image.isNull())
@@ -126,7 +145,9 @@ PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& formatHin
     if (image.size() != target)
         return failure(QStringLiteral("the picture is not the size its header gives"));
 
-    if (image.format() != QImage::Format_RGB32)
+    if (image.hasAlphaChannel())
+        image = overWhite(image);
+    else if (image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_RGB32);
     if (image.isNull())
         return failure(QStringLiteral("out of memory"));
@@ -148,25 +169,71 @@ PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& format
     return loadWithQt(data, formatHint, maxDecoded);
 }
 
-// Where the picture in these bytes ends: a JPEG's own end, anything else
-// with the data. None when a JPEG is cut short.
-std::optional<qint64> pictureEnd(QIODevice& device, const QByteArray& head, qint64 limit) {
-    if (looksLikeJpeg(head))
-        return jpegPictureEnd(device, limit);
-    return device.size();
+// The most scans a JPEG may have. Cameras and editors write at most a few
+// dozen; a file of thousands of tiny scans makes the decoder pass over the
+// whole picture for each (libjpeg-turbo suggests a limit like this one for
+// files from anywhere).
+constexpr int kMostJpegScans = 500;
+// A progressive JPEG keeps all its coefficients while it decodes, two bytes
+// a sample, whatever size it is decoded at.
+constexpr qint64 kMostProgressiveSamples = 150'000'000;
+
+struct PictureBytes {
+    QByteArray data;
+    QString refusal;
+};
+
+// The bytes of the picture that a file holds, read up to `limit`: a JPEG's
+// own picture only, without the segments no decoder reads, and refused from
+// its headers when decoding it would take too long or too much memory.
+PictureBytes readPicture(QIODevice& device, const QByteArray& head, qint64 limit) {
+    if (!looksLikeJpeg(head)) {
+        if (device.size() > limit)
+            return {{}, QStringLiteral("too large a file")};
+        const QByteArray data = device.read(device.size());
+        if (data.size() != device.size())
+            return {{}, QStringLiteral("the file changed while it was read")};
+        return {data, {}};
+    }
+    const std::optional<JpegLayout> layout = jpegLayout(device, limit);
+    if (!layout)
+        return {{}, QStringLiteral("the picture's data is cut short or too large")};
+    if (layout->scans > kMostJpegScans)
+        return {{}, QStringLiteral("more scans than any camera writes")};
+    if (layout->progressive &&
+        qint64(layout->width) * layout->height * layout->components > kMostProgressiveSamples)
+        return {{}, QStringLiteral("picture too large to decode")};
+    QByteArray data;
+    qint64 at = 0;
+    qint64 left = layout->end;
+    for (const auto& [offset, length] : layout->unneeded)
+        left -= length;
+    data.reserve(left);
+    auto keep = [&](qint64 upTo) {
+        return device.seek(at) && (data += device.read(upTo - at), true);
+    };
+    for (const auto& [offset, length] : layout->unneeded) {
+        if (!keep(offset))
+            return {{}, device.errorString()};
+        at = offset + length;
+    }
+    if (!keep(layout->end))
+        return {{}, device.errorString()};
+    if (data.size() != left)
+        return {{}, QStringLiteral("the file changed while it was read")};
+    return {data, {}};
 }
 
 } // namespace
 
 PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
                                   QSize maxDecoded) {
-    // Only a JPEG's own picture is decoded; what follows it is ignored.
     QBuffer buffer(const_cast<QByteArray*>(&data));
     buffer.open(QIODevice::ReadOnly);
-    const std::optional<qint64> end = pictureEnd(buffer, data, data.size());
-    if (!end)
-        return failure(QStringLiteral("the picture's data is cut short"));
-    return decodePicture(QByteArray::fromRawData(data.constData(), *end), formatHint, maxDecoded);
+    const PictureBytes picture = readPicture(buffer, data.left(kHeadBytes), data.size());
+    if (!picture.refusal.isEmpty())
+        return failure(picture.refusal);
+    return decodePicture(picture.data, formatHint, maxDecoded);
 }
 
 PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
@@ -185,16 +252,8 @@ PictureLoadResult loadPicture(const QString& path, QSize maxDecoded) {
 PictureLoadResult loadOpenPicture(QFile& file, const QByteArray& formatHint, QSize maxDecoded) {
     // However large the file (a motion photo's video, or worse), only the
     // picture is read.
-    const QByteArray head = file.peek(kHeadBytes);
-    if (!looksLikeJpeg(head) && file.size() > kLargestFile)
-        return failure(QStringLiteral("too large a file"));
-    const std::optional<qint64> end = pictureEnd(file, head, kLargestFile);
-    if (!end)
-        return failure(QStringLiteral("the picture's data is cut short or too large"));
-    if (!file.seek(0))
-        return failure(file.errorString());
-    const QByteArray data = file.read(*end);
-    if (data.size() != *end)
-        return failure(QStringLiteral("the file changed while it was read"));
-    return decodePicture(data, formatHint, maxDecoded);
+    const PictureBytes picture = readPicture(file, file.peek(kHeadBytes), kLargestFile);
+    if (!picture.refusal.isEmpty())
+        return failure(picture.refusal);
+    return decodePicture(picture.data, formatHint, maxDecoded);
 }

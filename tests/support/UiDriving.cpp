@@ -13,15 +13,17 @@
 
 namespace tivra::testing {
 
-void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen) {
-    handleNextDialog<QMessageBox>([seen, whileOpen](QMessageBox* box) {
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->buttons = static_cast<int>(box->buttons().size());
-        if (whileOpen)
-            whileOpen();
-        box->button(QMessageBox::Ok)->click();
-    });
+void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen, QObject* owner) {
+    handleNextDialog<QMessageBox>(
+        [seen, whileOpen](QMessageBox* box) {
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->buttons = static_cast<int>(box->buttons().size());
+            if (whileOpen)
+                whileOpen();
+            box->button(QMessageBox::Ok)->click();
+        },
+        owner);
 }
 
 std::unique_ptr<Form1> openGameWindow(unsigned seed) {

@@ -22,8 +22,11 @@ struct SeenMessage {
 };
 
 // Waits (in the event loop) for the next modal message box, records it, runs
-// `whileOpen` and presses OK. Call before the action that opens it.
-void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen = {});
+// `whileOpen` and presses OK. Call before the action that opens it. The wait
+// ends with `owner` (by default, with the application): give one that goes
+// when `seen` does, where no box may come.
+void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen = {},
+                          QObject* owner = nullptr);
 
 // The main window, seeded, shown, active and with the board focused; none
 // when the window system did not make it active.
@@ -65,8 +68,10 @@ bool takeHomeByKeys(Form1& form, int col, int row, Qt::Key action);
 // Clicks the scroll bar's arrow button (SC_ScrollBarSubLine is the upper one).
 void clickScrollArrow(QScrollBar* bar, QStyle::SubControl arrow);
 
-// Runs `handle` on the next modal dialog of type T once it is shown.
-template <typename T> void handleNextDialog(std::function<void(T*)> handle);
+// Runs `handle` on the next modal dialog of type T once it is shown, unless
+// `owner` (by default, the application) goes first.
+template <typename T>
+void handleNextDialog(std::function<void(T*)> handle, QObject* owner = nullptr);
 
 } // namespace tivra::testing
 

@@ -3,9 +3,9 @@
 
 namespace tivra::testing {
 
-template <typename T> void handleNextDialog(std::function<void(T*)> handle) {
-    // Owned by the application, so a dialog that never comes leaks nothing.
-    auto* poll = new QTimer(QCoreApplication::instance());
+template <typename T> void handleNextDialog(std::function<void(T*)> handle, QObject* owner) {
+    // Owned, so a dialog that never comes leaks nothing.
+    auto* poll = new QTimer(owner ? owner : QCoreApplication::instance());
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, [poll, handle] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
