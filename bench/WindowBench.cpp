@@ -118,8 +118,9 @@ void saveHeif(const QImage& photo, const QString& file, tivra::testing::HeifCode
 
 // From the file chosen to the repainted board, and the peak memory over the
 // idle game's.
-void LoadPhoto(benchmark::State& state, const PhotoFile& kind) {
+void LoadPhoto(benchmark::State& state, const PhotoFile& kind, bool inProcess) {
     Form1* form = shownWindow();
+    form->setDecodeHelper(inProcess ? QString() : QStringLiteral(TIVRA_DECODE_HELPER));
     QTemporaryDir dir;
     const QString file = dir.filePath(QString::fromLatin1(kind.name));
     kind.save(grainyPhoto(kind.width, kind.height), file);
@@ -134,6 +135,7 @@ void LoadPhoto(benchmark::State& state, const PhotoFile& kind) {
     for (auto _ : state)
         loaded = form->loadPictureFile(file) && loaded;
     state.counters["peak_extra_MB"] = static_cast<double>(peakMemoryKb() - before) / 1024.0;
+    form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
     if (!loaded)
         state.SkipWithError("the picture was refused");
 }
@@ -160,11 +162,15 @@ int main(int argc, char** argv) {
                 "offscreen:configfile=" TIVRA_BENCH_DIR "/screen-1920x1080.json");
     QApplication app(argc, argv);
     const long idle = (shownWindow(), peakMemoryKb());
+    // Each photo through the decoding helper, as the game loads it, then
+    // decoded in this process, the baseline of the helper's cost.
     for (const PhotoFile& kind : kPhotos)
-        benchmark::RegisterBenchmark((std::string("LoadPhoto/") + kind.name).c_str(), LoadPhoto,
-                                     kind)
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(3);
+        for (const bool inProcess : {false, true})
+            benchmark::RegisterBenchmark(
+                (std::string("LoadPhoto/") + kind.name + (inProcess ? "/in-process" : "")).c_str(),
+                LoadPhoto, kind, inProcess)
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     std::printf("client area %dx%d, peak memory of the idle game: %.1f MB\n",

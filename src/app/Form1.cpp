@@ -241,6 +241,9 @@ void Form1::decodeForScreen() {
 // goes on repainting and answering meanwhile; the commands that would change
 // the board wait, Esc gives up, and a picture dropped meanwhile replaces it.
 PictureLoadResult Form1::decodeInHelper(const QString& path, QSize size, bool* cancelled) {
+    *cancelled = false;
+    if (decodeHelper_.isEmpty()) // the benchmarks' baseline
+        return loadPicture(path, size);
     HelperDecode decode(decodeHelper_);
     QEventLoop waiting;
     std::optional<PictureLoadResult> answer;

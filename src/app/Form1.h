@@ -46,7 +46,8 @@ public:
     // that cannot be used is refused with a message and changes nothing.
     bool loadPictureFile(const QString& path);
     // The helper program that decodes picture files (found beside the
-    // program); tests give another.
+    // program); tests give another. None decodes them in this process, for
+    // the benchmarks to compare.
     void setDecodeHelper(const QString& program) { decodeHelper_ = program; }
     // The decoding under way, if any.
     HelperDecode* pictureDecoding() const { return loading_; }

@@ -49,7 +49,7 @@ PictureLoadResult garbage() {
 
 } // namespace
 
-QByteArray encodeDecodeAnswer(const PictureLoadResult& result) {
+QByteArray encodeDecodeAnswerHeader(const PictureLoadResult& result) {
     QByteArray out(kMagic, sizeof kMagic);
     if (!result.picture) {
         const QByteArray reason = result.reason.toUtf8().left(kLongestReason);
@@ -58,14 +58,20 @@ QByteArray encodeDecodeAnswer(const PictureLoadResult& result) {
         out.append(reason);
         return out;
     }
-    const QImage image = result.picture->image.format() == QImage::Format_RGB32
-                             ? result.picture->image
-                             : result.picture->image.convertToFormat(QImage::Format_RGB32);
+    const QImage& image = result.picture->image;
     put(out, kPicture);
     put(out, quint32(result.picture->pixelSize.width()));
     put(out, quint32(result.picture->pixelSize.height()));
     put(out, quint32(image.width()));
     put(out, quint32(image.height()));
+    return out;
+}
+
+QByteArray encodeDecodeAnswer(const PictureLoadResult& result) {
+    QByteArray out = encodeDecodeAnswerHeader(result);
+    if (!result.picture)
+        return out;
+    const QImage image = result.picture->image.convertToFormat(QImage::Format_RGB32);
     const qsizetype row = qsizetype(image.width()) * 4;
     out.reserve(out.size() + row * image.height());
     for (int y = 0; y < image.height(); ++y)

@@ -3,6 +3,7 @@
 #include "DecodeAnswer.h"
 #include "DecodeSandbox.h"
 #include "HeifPicture.h"
+#include "JpegStructure.h"
 #include "PictureLoader.h"
 
 #include <QBuffer>
@@ -20,21 +21,29 @@ int refuseToRun(const QString& why) {
     return 2;
 }
 
-// Everything decoding may load is loaded while files can still be opened:
-// every image format's plugin, libheif and its codecs, and Qt's logging
-// rules (read from files with the first message).
-void loadDecoders() {
-    // Plugins asked about no data at all say so; nobody needs to read it.
+// Everything decoding the file may load is loaded while files can still be
+// opened: a JPEG's reader, or libheif and its codecs, or else every image
+// format's reader (any of which may be asked about the content); and Qt's
+// logging rules, read from files with the first message.
+void loadDecoders(const QByteArray& head) {
+    // Readers asked about no data at all say so; nobody needs to read it.
     const QtMessageHandler previous =
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QBuffer nothing;
     nothing.open(QIODevice::ReadOnly);
-    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
-        QImageReader reader(&nothing, format);
-        reader.canRead();
+    const bool jpeg = looksLikeJpeg(head);
+    const QList<QByteArray> formats =
+        jpeg ? QList<QByteArray>{"jpeg"} : QImageReader::supportedImageFormats();
+    if (looksLikeHeif(head)) {
+        preloadHeif();
+    } else {
+        for (const QByteArray& format : formats) {
+            QImageReader reader(&nothing, format);
+            reader.setAutoDetectImageFormat(false);
+            reader.canRead();
+        }
     }
     qInstallMessageHandler(previous);
-    preloadHeif();
     QLoggingCategory("tivra.decode").isWarningEnabled();
 }
 
@@ -67,7 +76,11 @@ int runDecodeHelper(int argc, char** argv, const std::function<void()>& confined
         return refuseToRun(QStringLiteral("usage: tivra-decode WIDTHxHEIGHT [FORMAT] <FILE"));
     const QByteArray formatHint = argc > 2 ? QByteArray(argv[2]) : QByteArray();
 
-    loadDecoders();
+    // The file's first bytes say which decoders it needs.
+    QByteArray head(64 * 1024, '\0');
+    const ssize_t got = ::pread(STDIN_FILENO, head.data(), size_t(head.size()), 0);
+    head.truncate(got > 0 ? got : 0);
+    loadDecoders(head);
     if (!tivra::sandbox::allowOnlyDecoding(&error))
         return refuseToRun(error);
     if (confined)
@@ -79,7 +92,19 @@ int runDecodeHelper(int argc, char** argv, const std::function<void()>& confined
         result.reason = input.errorString();
     else
         result = loadOpenPicture(input, formatHint, maxDecoded);
-    if (!writeAll(STDOUT_FILENO, encodeDecodeAnswer(result)))
+    // The pixels go out as they lie in the picture, without a copy.
+    if (result.picture && result.picture->image.format() != QImage::Format_RGB32)
+        result.picture->image.convertTo(QImage::Format_RGB32);
+    bool sent = writeAll(STDOUT_FILENO, encodeDecodeAnswerHeader(result));
+    if (result.picture) {
+        const QImage& image = result.picture->image;
+        const qsizetype row = qsizetype(image.width()) * 4;
+        for (int y = 0; sent && y < image.height(); ++y)
+            sent = writeAll(STDOUT_FILENO,
+                            QByteArray::fromRawData(
+                                reinterpret_cast<const char*>(image.constScanLine(y)), row));
+    }
+    if (!sent)
         return 3;
     // Nothing left to tidy: the process ends here, without running
     // destructors that might ask the system for more than it may.

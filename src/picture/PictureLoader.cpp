@@ -108,13 +108,16 @@ PictureLoadResult loadHeif(const QByteArray& data, QSize maxDecoded) {
     return {tivra::LoadedPicture{std::move(heif.image), heif.upright}, QString()};
 }
 
-PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& formatHint,
+// Reads a picture with Qt's readers: the one for `format` when the content
+// is known to be of it, else whichever reader the content suits.
+PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& format, bool known,
                              QSize maxDecoded) {
     QByteArray bytes = data; // the reader needs a device of its own
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, formatHint.toLower());
-    reader.setDecideFormatFromContent(true);
+    QImageReader reader(&buffer, format.toLower());
+    reader.setDecideFormatFromContent(!known);
+    reader.setAutoDetectImageFormat(!known);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(kAllocationLimitMb);
     DecoderWarnings warnings;
@@ -163,10 +166,10 @@ PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& format
     if (data.isEmpty())
         return failure(QStringLiteral("empty file"));
     if (looksLikeJpeg(data))
-        return loadWithQt(data, "jpg", maxDecoded);
+        return loadWithQt(data, "jpeg", true, maxDecoded);
     if (looksLikeHeif(data.left(kHeadBytes)))
         return loadHeif(data, maxDecoded);
-    return loadWithQt(data, formatHint, maxDecoded);
+    return loadWithQt(data, formatHint, false, maxDecoded);
 }
 
 // The most scans a JPEG may have. Cameras and editors write at most a few
