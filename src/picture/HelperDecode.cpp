@@ -39,6 +39,7 @@ int openPictureFile(const QString& path, QString* error) {
 HelperDecode::HelperDecode(QString helper, QObject* parent)
     : QObject(parent), helper_(std::move(helper)) {
     limit_.setSingleShot(true);
+    limit_.setTimerType(Qt::PreciseTimer);
     limit_.setInterval(kTimeLimitMs);
     connect(&limit_, &QTimer::timeout, this, [this] {
         stopped_ = QStringLiteral("the picture took too long to decode");

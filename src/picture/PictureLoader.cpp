@@ -108,6 +108,30 @@ PictureLoadResult loadHeif(const QByteArray& data, QSize maxDecoded) {
     return {tivra::LoadedPicture{std::move(heif.image), heif.upright}, QString()};
 }
 
+// Formats whose readers tell no size before they decode (Apple's icons,
+// MNG animations): small files by nature.
+bool isSizelessFormat(const QByteArray& format) {
+    return format == "icns" || format == "mng";
+}
+
+// Such a picture is decoded whole, then checked as a header would have been.
+PictureLoadResult readSizeless(QImageReader& reader, QSize maxDecoded) {
+    QImage image = reader.read();
+    if (image.isNull())
+        return failure(reader.errorString());
+    const QSize own = image.size();
+    if (own.width() > kLargestSide || own.height() > kLargestSide)
+        return failure(QStringLiteral("picture too large"));
+    const QSize target = decodedSize(own, maxDecoded);
+    if (target != own)
+        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image =
+        image.hasAlphaChannel() ? overWhite(image) : image.convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return failure(QStringLiteral("out of memory"));
+    return {tivra::LoadedPicture{std::move(image), own}, QString()};
+}
+
 // Reads a picture with Qt's readers: the one for `format` when the content
 // is known to be of it, else whichever reader the content suits.
 PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& format, bool known,
@@ -124,6 +148,8 @@ PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& format, b
     // A bitmap stored top-down has a negative height in its header.
     const QSize header = reader.size();
     const QSize stored(std::abs(header.width()), std::abs(header.height()));
+    if ((header == QSize() || stored.isEmpty()) && isSizelessFormat(reader.format()))
+        return readSizeless(reader, maxDecoded);
     if (header == QSize() || stored.isEmpty())
         return failure(QStringLiteral("not a picture: %1").arg(reader.errorString()));
     if (stored.width() > kLargestSide || stored.height() > kLargestSide)
@@ -169,7 +195,15 @@ PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& format
         return loadWithQt(data, "jpeg", true, maxDecoded);
     if (looksLikeHeif(data.left(kHeadBytes)))
         return loadHeif(data, maxDecoded);
-    return loadWithQt(data, formatHint, false, maxDecoded);
+    PictureLoadResult result = loadWithQt(data, formatHint, false, maxDecoded);
+    // A format with no mark of its own (TGA) can look like another to the
+    // readers that judge by content: its name's ending then decides.
+    const QByteArray named = formatHint.toLower();
+    if (!result.picture && !named.isEmpty() &&
+        QImageReader::supportedImageFormats().contains(named))
+        if (PictureLoadResult byName = loadWithQt(data, named, true, maxDecoded); byName.picture)
+            return byName;
+    return result;
 }
 
 // The most scans a JPEG may have. Cameras and editors write at most a few

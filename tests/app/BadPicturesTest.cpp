@@ -162,6 +162,25 @@ const QByteArray& sampleJpeg() {
     return jpeg;
 }
 
+// A 24-bit uncompressed TGA 2.0, bottom-up as most are: a format with no
+// magic number at its start, which the icon reader mistakes for a cursor by
+// content.
+QByteArray targa(const QImage& image) {
+    QByteArray bytes(18, '\0');
+    bytes[2] = 2; // uncompressed true colour
+    qToLittleEndian(static_cast<quint16>(image.width()), bytes.data() + 12);
+    qToLittleEndian(static_cast<quint16>(image.height()), bytes.data() + 14);
+    bytes[16] = 24;
+    for (int y = image.height() - 1; y >= 0; --y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            bytes += char(qBlue(p));
+            bytes += char(qGreen(p));
+            bytes += char(qRed(p));
+        }
+    return bytes + QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18);
+}
+
 // A progressive JPEG of the coded test picture.
 QByteArray progressiveJpeg(int width, int height) {
     QByteArray bytes;
@@ -385,6 +404,12 @@ const std::vector<Case>& cases() {
          [](const QString& p) { write(p, resized(sampleJpeg(), "\xFF\xC0", 65000, 65000)); },
          Outcome::Refused,
          {}},
+        {"TGA", "sprite.tga",
+         [](const QString& p) { write(p, targa(tivra::testing::codedPicture(200, 100))); },
+         Outcome::Loads, QSize(200, 100), tivra::testing::codedPicture(1, 1).pixel(0, 0)},
+        {"ICNS, which tells no size before decoding", "app.icns",
+         [](const QString& p) { QVERIFY(scene(256, 256).save(p, "icns")); }, Outcome::Loads,
+         QSize(256, 256)},
         {"JPEG with 100 MB of comments", "wordy.jpg",
          [](const QString& p) { write(p, wordyJpeg(sampleJpeg())); }, Outcome::Loads,
          QSize(640, 480)},
