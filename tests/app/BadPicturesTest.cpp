@@ -14,10 +14,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
+#include <QMimeData>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QtEndian>
 #include <algorithm>
 #include <csignal>
@@ -428,6 +430,7 @@ private slots:
     void eachFile();
     void misbehavingDecoders_data();
     void misbehavingDecoders();
+    void waitingCanBeCancelledOrReplaced();
 
 private:
     std::unique_ptr<Form1> form;
@@ -563,6 +566,50 @@ void BadPicturesTest::misbehavingDecoders() {
         QVERIFY2(killedFromOutside || elapsed >= HelperDecode::kTimeLimitMs,
                  qPrintable(QString::number(elapsed)));
     }
+}
+
+// While a picture decodes, Esc gives it up without a message, and a picture
+// dropped on the window takes its place.
+void BadPicturesTest::waitingCanBeCancelledOrReplaced() {
+    const QString slow = dir.filePath(QStringLiteral("slow.png"));
+    const QString dropped = dir.filePath(QStringLiteral("dropped.png"));
+    QVERIFY(tivra::testing::codedPicture(300, 200).save(slow, "PNG"));
+    QVERIFY(tivra::testing::codedPicture(240, 320).save(dropped, "PNG"));
+    qputenv("TIVRA_MISBEHAVE", "hang");
+    auto restore = qScopeGuard([this] {
+        qunsetenv("TIVRA_MISBEHAVE");
+        form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
+    });
+    const QImage before = form->surfaces().window.image().copy();
+    const QSize pictureBefore = form->surfaces().Picture1.pixelSize;
+
+    form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
+    SeenMessage seen;
+    QObject watching;
+    answerNextMessageBox(&seen, {}, &watching);
+    QTimer::singleShot(200, form.get(), [this] { QTest::keyClick(form.get(), Qt::Key_Escape); });
+    QElapsedTimer waited;
+    waited.start();
+    QVERIFY(!form->loadPictureFile(slow));
+    QVERIFY(waited.elapsed() < HelperDecode::kTimeLimitMs);
+    QTest::qWait(50);
+    QCOMPARE(seen.text, QString()); // given up by the player: nothing to tell
+    QCOMPARE(form->surfaces().window.image(), before);
+    QCOMPARE(form->surfaces().Picture1.pixelSize, pictureBefore);
+
+    QTimer::singleShot(200, form.get(), [this, dropped] {
+        form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dropped)});
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &drop);
+    });
+    form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
+    QVERIFY(form->loadPictureFile(slow));
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(240, 320));
 }
 
 QTEST_MAIN(BadPicturesTest)

@@ -57,8 +57,9 @@ wait "$game" || status=$?
 [ "$status" -eq 0 ] || fail "exit status $status"
 
 # A picture named on the command line, as a file manager's "Open with" passes
-# it: the square icon makes a square board, taller than the built-in
-# picture's, its corner black where the built-in board leaves background.
+# it, decoded by the installed helper: the square icon makes a square board,
+# taller than the built-in picture's, its clear corner white where the
+# built-in board leaves background.
 "$prefix/games/tivra" "$prefix/share/icons/hicolor/256x256/apps/io.tivra.Tivra.png" &
 game=$!
 window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
