@@ -584,6 +584,7 @@ void BadPicturesTest::waitingCanBeCancelledOrReplaced() {
     const QSize pictureBefore = form->surfaces().Picture1.pixelSize;
 
     form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
+    QVERIFY(tivra::testing::activateMainWindow(*form)); // the player's keys go there
     SeenMessage seen;
     QObject watching;
     answerNextMessageBox(&seen, {}, &watching);
