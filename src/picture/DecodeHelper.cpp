@@ -65,6 +65,9 @@ bool writeAll(int fd, const QByteArray& data) {
 } // namespace
 
 int runDecodeHelper(int argc, char** argv, const std::function<void()>& confined) {
+    // Nothing the game had open (its display connection, its sound) is
+    // within reach: only the picture, the answer's pipe and the messages.
+    ::close_range(3, ~0U, 0);
     QString error;
     if (!tivra::sandbox::limitResources(&error))
         return refuseToRun(error);

@@ -5,6 +5,7 @@
 #include "picture/DecodeAnswer.h"
 #include "picture/PictureLoader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +29,7 @@ pid_t startHelper(const char* program, const QString& input, const QString& answ
         const int written = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(file, STDIN_FILENO);
         ::dup2(written, STDOUT_FILENO);
+        ::dup2(written, 7); // one the helper did not ask for
         ::setenv("TIVRA_MISBEHAVE", how.constData(), 1);
         ::execl(program, program, "800x600", "png", static_cast<char*>(nullptr));
         ::_exit(127);
@@ -81,6 +83,10 @@ void DecodeHelperTest::confinementIsReal() {
     QTRY_VERIFY((status = readFile(QStringLiteral("/proc/%1/status").arg(hanging)))
                     .contains("Seccomp:\t2"));
     QVERIFY(status.contains("NoNewPrivs:\t1"));
+    // Only the picture, the answer and the messages are open.
+    QCOMPARE(QDir(QStringLiteral("/proc/%1/fd").arg(hanging))
+                 .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
+             QStringList({"0", "1", "2"}));
     const QByteArray limits = readFile(QStringLiteral("/proc/%1/limits").arg(hanging));
     QVERIFY2(
         limits.contains(QByteArrayLiteral("Max cpu time              10                   11")),
