@@ -145,6 +145,7 @@ const PhotoFile kPhotos[] = {
     {"100mp-progressive.jpg", 12248, 8165, [](auto& p, auto& f) { saveWithQt(p, f, "jpg", true); }},
     {"48mp.png", 8000, 6000, [](auto& p, auto& f) { saveWithQt(p, f, "png", false); }},
     {"40mp.tiff", 7300, 5480, [](auto& p, auto& f) { saveWithQt(p, f, "tiff", false); }},
+    {"16mp.webp", 4096, 4096, [](auto& p, auto& f) { saveWithQt(p, f, "webp", false); }},
     {"12mp.heic", 4000, 3000,
      [](auto& p, auto& f) { saveHeif(p, f, tivra::testing::HeifCodec::Hevc); }},
     {"12mp.avif", 4000, 3000,

@@ -7,7 +7,7 @@ set -euo pipefail
 run_packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
-  libcanberra-dev libheif-dev libjpeg-dev libseccomp-dev fonts-dejavu-core qt6-wayland
+  libcanberra-dev libheif-dev libjpeg-dev libseccomp-dev libwebp-dev fonts-dejavu-core qt6-wayland
 )
 test_packages=(
   libgtest-dev libbenchmark-dev

@@ -2,6 +2,7 @@
 
 #include "HeifPicture.h"
 #include "JpegStructure.h"
+#include "WebpPicture.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -195,6 +196,15 @@ PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& format
         return loadWithQt(data, "jpeg", true, maxDecoded);
     if (looksLikeHeif(data.left(kHeadBytes)))
         return loadHeif(data, maxDecoded);
+    if (looksLikeWebp(data)) {
+        WebpPicture webp = decodeWebp(data, &decodedSize, maxDecoded);
+        if (!webp.animated) {
+            if (webp.image.isNull())
+                return failure(webp.error);
+            QImage image = webp.image.hasAlphaChannel() ? overWhite(webp.image) : webp.image;
+            return {tivra::LoadedPicture{std::move(image), webp.size}, QString()};
+        }
+    }
     PictureLoadResult result = loadWithQt(data, formatHint, false, maxDecoded);
     // A format with no mark of its own (TGA) can look like another to the
     // readers that judge by content: its name's ending then decides.

@@ -412,6 +412,16 @@ const std::vector<Case>& cases() {
         {"ICNS, which tells no size before decoding", "app.icns",
          [](const QString& p) { QVERIFY(scene(256, 256).save(p, "icns")); }, Outcome::Loads,
          QSize(256, 256)},
+        {"WebP of 4096 x 4096, decoded at the board's size", "wallpaper.webp",
+         [](const QString& p) {
+             QImage big(4096, 4096, QImage::Format_RGB32);
+             big.fill(qRgb(30, 120, 200));
+             QVERIFY(big.save(p, "webp"));
+         },
+         Outcome::Loads, QSize(4096, 4096), qRgb(30, 120, 200)},
+        {"WebP with transparency", "sticker.webp",
+         [](const QString& p) { QVERIFY(seeThrough(false).save(p, "webp", 100)); }, Outcome::Loads,
+         QSize(300, 200), qRgb(255, 255, 255)},
         {"JPEG with 100 MB of comments", "wordy.jpg",
          [](const QString& p) { write(p, wordyJpeg(sampleJpeg())); }, Outcome::Loads,
          QSize(640, 480)},

@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
         write(dir, "tall.png", 0x14, scene(30, 90), "png") &&
         write(dir, "tiny.png", 0x1F, scene(8, 8), "png") &&
         write(dir, "dot.bmp", 0x08, scene(1, 1), "bmp") &&
+        write(dir, "small.webp", 0x07, scene(40, 30), "webp") &&
         writeHeif(dir, "phone.heic", 0x03, scene(64, 48), tivra::testing::HeifCodec::Hevc) &&
         writeHeif(dir, "small.avif", 0x05, scene(48, 64), tivra::testing::HeifCodec::Av1) &&
         writeAnswer(dir, "answer.bin", 0x06, scene(16, 12));
