@@ -231,7 +231,7 @@ void Form1::decodeForScreen() {
         return;
     decodedFor_ = decodedFor_.expandedTo(wanted);
     bool cancelled = false;
-    PictureLoadResult result = decodeInHelper(pictureFile_, wanted, &cancelled);
+    PictureLoadResult result = decodeInHelper(pictureFile_, pictureFormat_, wanted, &cancelled);
     // The file may have changed since: only the same picture replaces it.
     if (result.picture && result.picture->pixelSize == picture.pixelSize)
         surfaces_.Picture1.image = std::move(result.picture->image);
@@ -240,7 +240,8 @@ void Form1::decodeForScreen() {
 // Every picture file is decoded in the confined helper program. The window
 // goes on repainting and answering meanwhile; the commands that would change
 // the board wait, Esc gives up, and a picture dropped meanwhile replaces it.
-PictureLoadResult Form1::decodeInHelper(const QString& path, QSize size, bool* cancelled) {
+PictureLoadResult Form1::decodeInHelper(const QString& path, const QString& formatHint, QSize size,
+                                        bool* cancelled) {
     *cancelled = false;
     if (decodeHelper_.isEmpty()) // the benchmarks' baseline
         return loadPicture(path, size);
@@ -260,7 +261,7 @@ PictureLoadResult Form1::decodeInHelper(const QString& path, QSize size, bool* c
     loading_ = &decode;
     cancelLoad_->setEnabled(true);
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    decode.start(path, size);
+    decode.start(path, formatHint, size);
     if (!answer)
         waiting.exec();
     QApplication::restoreOverrideCursor();
@@ -456,11 +457,16 @@ QSize Form1::largestBoard() const {
 }
 
 bool Form1::loadPictureFile(const QString& path) {
+    return loadPictureFile(path, QFileInfo(path).fileName());
+}
+
+bool Form1::loadPictureFile(const QString& path, const QString& name) {
     layOutFirstFrame();
     // A very large photo takes a moment: the pointer says so.
     const QSize decodeFor = largestBoard();
     bool cancelled = false;
-    PictureLoadResult result = decodeInHelper(path, decodeFor, &cancelled);
+    const QString formatHint = QFileInfo(name).suffix();
+    PictureLoadResult result = decodeInHelper(path, formatHint, decodeFor, &cancelled);
     if (cancelled) {
         // Esc changes nothing; a picture dropped meanwhile loads instead.
         const QString next = std::exchange(nextPicture_, QString());
@@ -477,12 +483,12 @@ bool Form1::loadPictureFile(const QString& path) {
     }
     if (!playable) {
         showMessage(QStringLiteral("Tivra"),
-                    QStringLiteral("Fisierul \"%1\" nu poate fi folosit ca poza.")
-                        .arg(QFileInfo(path).fileName()));
+                    QStringLiteral("Fisierul \"%1\" nu poate fi folosit ca poza.").arg(name));
         return false;
     }
     surfaces_.Picture1 = std::move(*result.picture);
     pictureFile_ = QFileInfo(path).absoluteFilePath();
+    pictureFormat_ = formatHint;
     decodedFor_ = decodeFor;
     fitMinimumSizeToPicture();
     painter_.SetupBoard(Module1::Divisions);

@@ -45,6 +45,9 @@ public:
     // Loads a picture as "Incarca Poza" does once a file is chosen: a picture
     // that cannot be used is refused with a message and changes nothing.
     bool loadPictureFile(const QString& path);
+    // The same for a file whose name, as the player sees it, is not in its
+    // path (a name that is not UTF-8, opened beforehand).
+    bool loadPictureFile(const QString& path, const QString& name);
     // The helper program that decodes picture files (found beside the
     // program); tests give another. None decodes them in this process, for
     // the benchmarks to compare.
@@ -89,7 +92,8 @@ private:
     void layOutClient(QSize size);
     void layOutFirstFrame();
     void decodeForScreen();
-    PictureLoadResult decodeInHelper(const QString& path, QSize size, bool* cancelled);
+    PictureLoadResult decodeInHelper(const QString& path, const QString& formatHint, QSize size,
+                                     bool* cancelled);
     void fitMinimumSizeToPicture();
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
@@ -119,6 +123,7 @@ private:
     // The file of the picture on the board (none for the built-in one), and
     // the device size it was decoded for.
     QString pictureFile_;
+    QString pictureFormat_; // its name's ending
     QSize decodedFor_;
     QString decodeHelper_;
     HelperDecode* loading_ = nullptr;

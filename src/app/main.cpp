@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+#include <fcntl.h>
 
 namespace {
 
@@ -82,6 +85,30 @@ QString pictureArgument(const QStringList& arguments) {
     return rest.isEmpty() ? QString() : QDir::current().absoluteFilePath(rest.first());
 }
 
+struct PictureName {
+    QString path;  // to open it by
+    QString shown; // to the player
+};
+
+// A file name that is not UTF-8 (an old memory card's, a Latin-1 archive's)
+// has no QString that opens it: such a file is opened here, by its very
+// bytes, and read through the descriptor, its name shown as well as it can be.
+PictureName pictureName(const QString& picture, int argc, char** argv) {
+    const QString shown = QFileInfo(picture).fileName();
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        if (QString::fromLocal8Bit(raw) != QFileInfo(picture).filePath() &&
+            QDir::current().absoluteFilePath(QString::fromLocal8Bit(raw)) != picture)
+            continue;
+        if (QFile::encodeName(QString::fromLocal8Bit(raw)) == raw)
+            break; // the name opens as it is
+        const int fd = ::open(raw.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd >= 0)
+            return {QStringLiteral("/proc/self/fd/%1").arg(fd), shown};
+    }
+    return {picture, shown};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -90,10 +117,11 @@ int main(int argc, char** argv) {
     answerInformationOptions(argc, argv);
     QApplication app(argc, argv); // takes Qt's own options (-platform, -style, ...)
     const QString picture = pictureArgument(QCoreApplication::arguments());
+    const PictureName name = pictureName(picture, argc, argv);
     Form1 window;
     window.show();
     // Loaded as "Incarca Poza" loads one, over the started game.
     if (!picture.isEmpty())
-        QTimer::singleShot(0, &window, [&] { window.loadPictureFile(picture); });
+        QTimer::singleShot(0, &window, [&] { window.loadPictureFile(name.path, name.shown); });
     return QApplication::exec();
 }

@@ -62,7 +62,7 @@ HelperDecode::~HelperDecode() {
     }
 }
 
-void HelperDecode::start(const QString& path, QSize maxDecoded) {
+void HelperDecode::start(const QString& path, const QString& formatHint, QSize maxDecoded) {
     QString error;
     const int fd = openPictureFile(path, &error);
     if (fd < 0) {
@@ -79,9 +79,9 @@ void HelperDecode::start(const QString& path, QSize maxDecoded) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.hugetlb=1"));
     process_.setProcessEnvironment(environment);
-    process_.start(helper_,
-                   {QStringLiteral("%1x%2").arg(maxDecoded.width()).arg(maxDecoded.height()),
-                    QFileInfo(path).suffix()});
+    process_.start(
+        helper_,
+        {QStringLiteral("%1x%2").arg(maxDecoded.width()).arg(maxDecoded.height()), formatHint});
     ::close(fd);
     limit_.start();
 }

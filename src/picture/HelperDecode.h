@@ -20,7 +20,8 @@ public:
     explicit HelperDecode(QString helper, QObject* parent = nullptr);
     ~HelperDecode() override;
 
-    void start(const QString& path, QSize maxDecoded);
+    // formatHint: the file name's ending, as the player sees it.
+    void start(const QString& path, const QString& formatHint, QSize maxDecoded);
     // Stops the helper; finished() follows, with cancelled() true.
     void cancel();
     bool cancelled() const { return cancelled_; }

@@ -71,6 +71,21 @@ case "$colour" in
 esac
 xdotool windowfocus --sync "$window" key F4
 wait "$game"
+# The same picture under a name that is not UTF-8 (Latin-1, as on an old
+# memory card): opened by the name's own bytes.
+latin=$work/$'ic\xf4ne.png'
+cp "$prefix/share/icons/hicolor/256x256/apps/io.tivra.Tivra.png" "$latin"
+"$prefix/games/tivra" "$latin" &
+game=$!
+window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
+sleep 0.7
+import -window root "$work/latin.png"
+colour=$(convert "$work/latin.png" -format '%[pixel:p{668,628}]' info:)
+case "$colour" in
+  *"255,128,0"*|*"#FF8000"*) fail "a picture whose name is not UTF-8 was not loaded ($colour)" ;;
+esac
+xdotool windowfocus --sync "$window" key F4
+wait "$game"
 # One that cannot be used gives the message over the started game.
 "$prefix/games/tivra" "$work/missing.jpg" &
 game=$!
