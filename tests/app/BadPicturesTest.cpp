@@ -28,6 +28,7 @@
 #include <memory>
 #include <random>
 #include <sys/stat.h>
+#include <zlib.h>
 
 using namespace tivra;
 using tivra::testing::answerNextMessageBox;
@@ -162,6 +163,27 @@ void write(const QString& path, const QByteArray& bytes) {
 const QByteArray& sampleJpeg() {
     static const QByteArray jpeg = encoded(tivra::testing::codedPicture(640, 480), "JPG");
     return jpeg;
+}
+
+// A PNG whose compressed comment (zTXt) inflates to 256 MB of nothing: a
+// decoder that kept what it inflates would hold all of it.
+QByteArray textBomb() {
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    const QByteArray nothing(1 << 20, '\0');
+    QByteArray packed(1 << 20, '\0');
+    stream.next_out = reinterpret_cast<Bytef*>(packed.data());
+    stream.avail_out = uInt(packed.size());
+    for (int i = 0; i < 256; ++i) {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(nothing.constData()));
+        stream.avail_in = uInt(nothing.size());
+        deflate(&stream, i == 255 ? Z_FINISH : Z_NO_FLUSH);
+    }
+    packed.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    const QByteArray png = encoded(tivra::testing::codedPicture(300, 200), "PNG");
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    return png.left(idat) + pngChunk("zTXt", QByteArray("Comment\0\0", 9) + packed) + png.mid(idat);
 }
 
 // A 24-bit uncompressed TGA 2.0, bottom-up as most are: a format with no
@@ -422,6 +444,9 @@ const std::vector<Case>& cases() {
         {"WebP with transparency", "sticker.webp",
          [](const QString& p) { QVERIFY(seeThrough(false).save(p, "webp", 100)); }, Outcome::Loads,
          QSize(300, 200), qRgb(255, 255, 255)},
+        {"PNG with a comment that inflates to 256 MB", "bomb.png",
+         [](const QString& p) { write(p, textBomb()); }, Outcome::Loads, QSize(300, 200),
+         tivra::testing::codedPicture(1, 1).pixel(0, 0)},
         {"JPEG with 100 MB of comments", "wordy.jpg",
          [](const QString& p) { write(p, wordyJpeg(sampleJpeg())); }, Outcome::Loads,
          QSize(640, 480)},
