@@ -103,6 +103,35 @@ private:
     qint64 profile_ = 0;
 };
 
+// Enough of a segment to tell an application segment's kind, and a frame
+// header's sampling of up to four components.
+constexpr int kHeadOfSegment = 6 + 3 * 4;
+
+// The coefficients of every component, from a frame header: each is sampled
+// at its share of the largest sampling factors, in whole 8 x 8 blocks.
+qint64 coefficients(const QByteArray& frame, int width, int height) {
+    const auto byte = [&](int i) { return static_cast<unsigned char>(frame[i]); };
+    const int count = std::min<int>(byte(5), (int(frame.size()) - 6) / 3);
+    int largestH = 1;
+    int largestV = 1;
+    for (int c = 0; c < count; ++c) {
+        largestH = std::max(largestH, byte(7 + 3 * c) >> 4);
+        largestV = std::max(largestV, byte(7 + 3 * c) & 15);
+    }
+    qint64 total = 0;
+    for (int c = 0; c < count; ++c) {
+        const int h = std::max(1, byte(7 + 3 * c) >> 4);
+        const int v = std::max(1, byte(7 + 3 * c) & 15);
+        const qint64 blocksAcross = (qint64(width) * h / largestH + 7) / 8;
+        const qint64 blocksDown = (qint64(height) * v / largestV + 7) / 8;
+        total += blocksAcross * blocksDown * 64;
+    }
+    // Components a header names but does not describe count a whole sample.
+    if (byte(5) > count)
+        total += qint64(byte(5) - count) * width * height;
+    return total;
+}
+
 bool isFrameHeader(int marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
@@ -144,7 +173,7 @@ std::optional<JpegLayout> jpegLayout(QIODevice& device, qint64 limit) {
             return std::nullopt;
         // The first bytes of the segment tell what it is.
         QByteArray head;
-        for (int i = 0; i < std::min(length - 2, 12); ++i) {
+        for (int i = 0; i < std::min(length - 2, kHeadOfSegment); ++i) {
             const int byte = in.next();
             if (byte < 0)
                 return std::nullopt;
@@ -160,7 +189,7 @@ std::optional<JpegLayout> jpegLayout(QIODevice& device, qint64 limit) {
                 marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
             layout.height = byte(1) << 8 | byte(2);
             layout.width = byte(3) << 8 | byte(4);
-            layout.components = byte(5);
+            layout.coefficients = coefficients(head, layout.width, layout.height);
         }
         const bool application = marker >= 0xE0 && marker <= 0xEF;
         if (marker == 0xFE || (application && !kept.needed(marker, head, length)))

@@ -17,7 +17,9 @@ struct JpegLayout {
     bool progressive = false;
     int width = 0;
     int height = 0;
-    int components = 0;
+    // The DCT coefficients the whole picture holds, each component at its
+    // own sampling: what a progressive decode keeps in memory, two bytes each.
+    qint64 coefficients = 0;
     // Segments no decoder needs (comments, and application data other than
     // the Exif orientation, the colour profile and Adobe's colour transform),
     // which are left out of what is read: offset and length of each.

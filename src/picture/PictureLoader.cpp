@@ -222,8 +222,9 @@ PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& format
 // files from anywhere).
 constexpr int kMostJpegScans = 500;
 // A progressive JPEG keeps all its coefficients while it decodes, two bytes
-// a sample, whatever size it is decoded at.
-constexpr qint64 kMostProgressiveSamples = 150'000'000;
+// each, whatever size it is decoded at: 512 MB at most, which a 100-MP photo
+// (150 M coefficients) stays well within.
+constexpr qint64 kMostProgressiveCoefficients = 256'000'000;
 
 struct PictureBytes {
     QByteArray data;
@@ -247,8 +248,7 @@ PictureBytes readPicture(QIODevice& device, const QByteArray& head, qint64 limit
         return {{}, QStringLiteral("the picture's data is cut short or too large")};
     if (layout->scans > kMostJpegScans)
         return {{}, QStringLiteral("more scans than any camera writes")};
-    if (layout->progressive &&
-        qint64(layout->width) * layout->height * layout->components > kMostProgressiveSamples)
+    if (layout->progressive && layout->coefficients > kMostProgressiveCoefficients)
         return {{}, QStringLiteral("picture too large to decode")};
     QByteArray data;
     qint64 at = 0;
