@@ -60,32 +60,26 @@ wait "$game" || status=$?
 # it, decoded by the installed helper: the square icon makes a square board,
 # taller than the built-in picture's, its clear corner white where the
 # built-in board leaves background.
-"$prefix/games/tivra" "$prefix/share/icons/hicolor/256x256/apps/io.tivra.Tivra.png" &
-game=$!
-window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
-sleep 0.7
-import -window root "$work/square.png"
-colour=$(convert "$work/square.png" -format '%[pixel:p{668,628}]' info:)
-case "$colour" in
-  *"255,128,0"*|*"#FF8000"*) fail "the picture on the command line was not loaded ($colour)" ;;
-esac
-xdotool windowfocus --sync "$window" key F4
-wait "$game"
+opens_from_command_line() { # FILE WHAT
+  "$prefix/games/tivra" "$1" &
+  game=$!
+  window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
+  sleep 0.7
+  import -window root "$work/square.png"
+  colour=$(convert "$work/square.png" -format '%[pixel:p{668,628}]' info:)
+  case "$colour" in
+    *"255,128,0"*|*"#FF8000"*) fail "$2 was not loaded ($colour)" ;;
+  esac
+  xdotool windowfocus --sync "$window" key F4
+  wait "$game"
+}
+icon=$prefix/share/icons/hicolor/256x256/apps/io.tivra.Tivra.png
+opens_from_command_line "$icon" "the picture on the command line"
 # The same picture under a name that is not UTF-8 (Latin-1, as on an old
 # memory card): opened by the name's own bytes.
 latin=$work/$'ic\xf4ne.png'
-cp "$prefix/share/icons/hicolor/256x256/apps/io.tivra.Tivra.png" "$latin"
-"$prefix/games/tivra" "$latin" &
-game=$!
-window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
-sleep 0.7
-import -window root "$work/latin.png"
-colour=$(convert "$work/latin.png" -format '%[pixel:p{668,628}]' info:)
-case "$colour" in
-  *"255,128,0"*|*"#FF8000"*) fail "a picture whose name is not UTF-8 was not loaded ($colour)" ;;
-esac
-xdotool windowfocus --sync "$window" key F4
-wait "$game"
+cp "$icon" "$latin"
+opens_from_command_line "$latin" "a picture whose name is not UTF-8"
 # One that cannot be used gives the message over the started game.
 "$prefix/games/tivra" "$work/missing.jpg" &
 game=$!
