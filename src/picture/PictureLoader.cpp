@@ -100,6 +100,14 @@ QImage overWhite(const QImage& picture) {
     return image.reinterpretAsFormat(QImage::Format_RGB32) ? image : QImage();
 }
 
+// The pixels as the board holds them: opaque, 32 bits each.
+QImage opaque(const QImage& picture) {
+    if (picture.hasAlphaChannel())
+        return overWhite(picture);
+    return picture.format() == QImage::Format_RGB32 ? picture
+                                                    : picture.convertToFormat(QImage::Format_RGB32);
+}
+
 PictureLoadResult loadHeif(const QByteArray& data, QSize maxDecoded) {
     HeifPicture heif = decodeHeif(data, maxDecoded, kMostHeifPixels);
     if (heif.image.isNull())
@@ -126,8 +134,7 @@ PictureLoadResult readSizeless(QImageReader& reader, QSize maxDecoded) {
     const QSize target = decodedSize(own, maxDecoded);
     if (target != own)
         image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    image =
-        image.hasAlphaChannel() ? overWhite(image) : image.convertToFormat(QImage::Format_RGB32);
+    image = opaque(image);
     if (image.isNull())
         return failure(QStringLiteral("out of memory"));
     return {tivra::LoadedPicture{std::move(image), own}, QString()};
@@ -175,10 +182,7 @@ PictureLoadResult loadWithQt(const QByteArray& data, const QByteArray& format, b
     if (image.size() != target)
         return failure(QStringLiteral("the picture is not the size its header gives"));
 
-    if (image.hasAlphaChannel())
-        image = overWhite(image);
-    else if (image.format() != QImage::Format_RGB32)
-        image = image.convertToFormat(QImage::Format_RGB32);
+    image = opaque(image);
     if (image.isNull())
         return failure(QStringLiteral("out of memory"));
     return {tivra::LoadedPicture{std::move(image), upright}, QString()};
@@ -201,8 +205,7 @@ PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& format
         if (!webp.animated) {
             if (webp.image.isNull())
                 return failure(webp.error);
-            QImage image = webp.image.hasAlphaChannel() ? overWhite(webp.image) : webp.image;
-            return {tivra::LoadedPicture{std::move(image), webp.size}, QString()};
+            return {tivra::LoadedPicture{opaque(webp.image), webp.size}, QString()};
         }
     }
     PictureLoadResult result = loadWithQt(data, formatHint, false, maxDecoded);
