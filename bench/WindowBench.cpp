@@ -117,11 +117,18 @@ void saveHeif(const QImage& photo, const QString& file, tivra::testing::HeifCode
         out.write(tivra::testing::heifFile(photo, codec));
 }
 
+// How the photo is decoded: as the game loads a chosen or dropped file,
+// through a helper started when the dialog opened or the drag came in; as
+// it loads the command line's, through a helper started then; or in the
+// game's own process, the baseline of the helper's cost.
+enum class Decoding { HelperAhead, HelperOnDemand, InProcess };
+
 // From the file chosen to the repainted board, and the peak memory over the
 // idle game's.
-void LoadPhoto(benchmark::State& state, const PhotoFile& kind, bool inProcess) {
+void LoadPhoto(benchmark::State& state, const PhotoFile& kind, Decoding decoding) {
     Form1* form = shownWindow();
-    form->setDecodeHelper(inProcess ? QString() : QStringLiteral(TIVRA_DECODE_HELPER));
+    form->setDecodeHelper(decoding == Decoding::InProcess ? QString()
+                                                          : QStringLiteral(TIVRA_DECODE_HELPER));
     QTemporaryDir dir;
     const QString file = dir.filePath(QString::fromLatin1(kind.name));
     kind.save(grainyPhoto(kind.width, kind.height), file);
@@ -141,8 +148,16 @@ void LoadPhoto(benchmark::State& state, const PhotoFile& kind, bool inProcess) {
     resetPeakMemory();
     const long before = peakMemoryKb();
     bool loaded = true;
-    for (auto _ : state)
+    for (auto _ : state) {
+        if (decoding == Decoding::HelperAhead) {
+            // The player takes longer than this to choose a file.
+            state.PauseTiming();
+            form->startDecodeHelperAhead();
+            QTest::qWait(300);
+            state.ResumeTiming();
+        }
         loaded = form->loadPictureFile(file) && loaded;
+    }
     state.counters["peak_extra_MB"] = static_cast<double>(peakMemoryKb() - before) / 1024.0;
     form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
     if (!loaded)
@@ -173,14 +188,18 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const long idle = (shownWindow(), peakMemoryKb());
     // Each photo through the decoding helper, as the game loads it, then
-    // decoded in this process, the baseline of the helper's cost.
+    // decoded in this process, the baseline of the helper's cost; the JPEG
+    // also through a helper started when it is asked for.
     for (const PhotoFile& kind : kPhotos)
-        for (const bool inProcess : {false, true})
-            benchmark::RegisterBenchmark(
-                (std::string("LoadPhoto/") + kind.name + (inProcess ? "/in-process" : "")).c_str(),
-                LoadPhoto, kind, inProcess)
-                ->Unit(benchmark::kMillisecond)
-                ->Iterations(3);
+        for (const auto& [decoding, suffix] : {std::pair{Decoding::HelperAhead, ""},
+                                               std::pair{Decoding::HelperOnDemand, "/on-demand"},
+                                               std::pair{Decoding::InProcess, "/in-process"}})
+            if (decoding != Decoding::HelperOnDemand || &kind == kPhotos)
+                benchmark::RegisterBenchmark(
+                    (std::string("LoadPhoto/") + kind.name + suffix).c_str(), LoadPhoto, kind,
+                    decoding)
+                    ->Unit(benchmark::kMillisecond)
+                    ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     std::printf("client area %dx%d, peak memory of the idle game: %.1f MB\n",

@@ -245,7 +245,7 @@ PictureLoadResult Form1::decodeInHelper(const QString& path, const QString& form
     *cancelled = false;
     if (decodeHelper_.isEmpty()) // the benchmarks' baseline
         return loadPicture(path, size);
-    HelperDecode decode(decodeHelper_);
+    HelperDecode decode(decodeHelper_, std::move(nextHelper_));
     QEventLoop waiting;
     std::optional<PictureLoadResult> answer;
     connect(&decode, &HelperDecode::finished, &waiting, [&](const PictureLoadResult& result) {
@@ -495,10 +495,23 @@ bool Form1::loadPictureFile(const QString& path, const QString& name) {
     return true;
 }
 
+void Form1::setDecodeHelper(const QString& program) {
+    decodeHelper_ = program;
+    nextHelper_.reset();
+}
+
+void Form1::startDecodeHelperAhead() {
+    if (!decodeHelper_.isEmpty() && !nextHelper_)
+        nextHelper_ = std::make_unique<StartedDecodeHelper>(decodeHelper_);
+}
+
 void Form1::IncarcaPoza_Click() {
+    startDecodeHelperAhead();
     const QString file = choosePicture(this);
-    if (file.isEmpty())
+    if (file.isEmpty()) {
+        nextHelper_.reset();
         return;
+    }
     loadPictureFile(file);
 }
 
@@ -520,10 +533,18 @@ void Form1::takePictureDrag(QDragMoveEvent* event) const {
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
     takePictureDrag(event);
+    if (event->isAccepted())
+        startDecodeHelperAhead();
 }
 
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
     takePictureDrag(event);
+}
+
+void Form1::dragLeaveEvent(QDragLeaveEvent* event) {
+    QMainWindow::dragLeaveEvent(event);
+    if (!loading_)
+        nextHelper_.reset(); // the picture went elsewhere
 }
 
 void Form1::dropEvent(QDropEvent* event) {

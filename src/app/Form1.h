@@ -12,6 +12,7 @@
 class Form2;
 class Form3;
 class HelperDecode;
+class StartedDecodeHelper;
 class QAction;
 class QShortcut;
 struct PictureLoadResult;
@@ -51,7 +52,10 @@ public:
     // The helper program that decodes picture files (found beside the
     // program); tests give another. None decodes them in this process, for
     // the benchmarks to compare.
-    void setDecodeHelper(const QString& program) { decodeHelper_ = program; }
+    void setDecodeHelper(const QString& program);
+    // Starts the helper for the next picture ahead of it (a file dialog
+    // opens, a drag comes in), so that it is ready when the picture is.
+    void startDecodeHelperAhead();
     // The decoding under way, if any.
     HelperDecode* pictureDecoding() const { return loading_; }
 
@@ -77,6 +81,7 @@ protected:
     // like it only between games.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -126,6 +131,7 @@ private:
     QString pictureFormat_; // its name's ending
     QSize decodedFor_;
     QString decodeHelper_;
+    std::unique_ptr<StartedDecodeHelper> nextHelper_;
     HelperDecode* loading_ = nullptr;
     QShortcut* cancelLoad_ = nullptr;
     QString nextPicture_; // dropped while another was decoding

@@ -1,9 +1,9 @@
 #include "DecodeHelper.h"
 
 #include "DecodeAnswer.h"
+#include "DecodeRequest.h"
 #include "DecodeSandbox.h"
 #include "HeifPicture.h"
-#include "JpegStructure.h"
 #include "PictureLoader.h"
 
 #include <QBuffer>
@@ -12,6 +12,10 @@
 #include <QLoggingCategory>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <malloc.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -21,30 +25,53 @@ int refuseToRun(const QString& why) {
     return 2;
 }
 
-// Everything decoding the file may load is loaded while files can still be
-// opened: a JPEG's reader, or libheif and its codecs, or else every image
-// format's reader (any of which may be asked about the content); and Qt's
-// logging rules, read from files with the first message.
-void loadDecoders(const QByteArray& head) {
+// Everything decoding any picture may load is loaded while files can still
+// be opened: every image format's reader (any of which may be asked about
+// the content), libheif and its codecs, and Qt's logging rules, read from
+// files with the first message. The helper is started before the player has
+// chosen the picture, so this costs the player nothing.
+void loadDecoders() {
     // Readers asked about no data at all say so; nobody needs to read it.
     const QtMessageHandler previous =
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QBuffer nothing;
     nothing.open(QIODevice::ReadOnly);
-    const bool jpeg = looksLikeJpeg(head);
-    const QList<QByteArray> formats =
-        jpeg ? QList<QByteArray>{"jpeg"} : QImageReader::supportedImageFormats();
-    if (looksLikeHeif(head)) {
-        preloadHeif();
-    } else {
-        for (const QByteArray& format : formats) {
-            QImageReader reader(&nothing, format);
-            reader.setAutoDetectImageFormat(false);
-            reader.canRead();
-        }
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        QImageReader reader(&nothing, format);
+        reader.setAutoDetectImageFormat(false);
+        reader.canRead();
     }
+    preloadHeif();
     qInstallMessageHandler(previous);
     QLoggingCategory("tivra.decode").isWarningEnabled();
+}
+
+// The picture takes the place of the request's socket as standard input,
+// so that the helper holds only the picture, its answer and its messages.
+bool takePicture(const DecodeRequest& request) {
+    ::close(STDIN_FILENO);
+    const int file = ::dup(request.file);
+    ::close(request.file);
+    return file == STDIN_FILENO;
+}
+
+// A fresh process pays for the first touch of every page it uses. A helper
+// started ahead of its picture touches, while it waits, the memory a photo
+// decoded for a board needs, and keeps it (allocations up to 32 MB come
+// from the heap, which is not given back under 64 MB free).
+void warmUpMemory() {
+    constexpr size_t kBlock = size_t(16) << 20;
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    void* blocks[] = {std::malloc(kBlock), std::malloc(kBlock)};
+    for (void* block : blocks) {
+        // Written through volatile, or the compiler drops it all as unread.
+        volatile char* bytes = static_cast<volatile char*>(block);
+        for (size_t at = 0; bytes && at < kBlock; at += 4096)
+            bytes[at] = 0;
+    }
+    for (void* block : blocks)
+        std::free(block);
 }
 
 bool writeAll(int fd, const QByteArray& data) {
@@ -64,28 +91,27 @@ bool writeAll(int fd, const QByteArray& data) {
 
 } // namespace
 
-int runDecodeHelper(int argc, char** argv, const std::function<void()>& confined) {
+int runDecodeHelper(const std::function<void()>& confined) {
     // Nothing the game had open (its display connection, its sound) is
-    // within reach: only the picture, the answer's pipe and the messages.
+    // within reach: only the request's socket, the answer's pipe and the
+    // messages.
     ::close_range(3, ~0U, 0);
     QString error;
     if (!tivra::sandbox::limitResources(&error))
         return refuseToRun(error);
-    const QList<QByteArray> size = argc > 1 ? QByteArray(argv[1]).split('x') : QList<QByteArray>();
-    bool wide = false;
-    bool high = false;
-    const QSize maxDecoded(size.value(0).toInt(&wide), size.value(1).toInt(&high));
-    if (size.size() != 2 || !wide || !high || maxDecoded.isEmpty())
-        return refuseToRun(QStringLiteral("usage: tivra-decode WIDTHxHEIGHT [FORMAT] <FILE"));
-    const QByteArray formatHint = argc > 2 ? QByteArray(argv[2]) : QByteArray();
-
-    // The file's first bytes say which decoders it needs.
-    QByteArray head(64 * 1024, '\0');
-    const ssize_t got = ::pread(STDIN_FILENO, head.data(), size_t(head.size()), 0);
-    head.truncate(got > 0 ? got : 0);
-    loadDecoders(head);
+    loadDecoders();
+    // Started only when the picture was chosen, it does not make it wait.
+    pollfd asked{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&asked, 1, 0) == 0)
+        warmUpMemory();
+    // Room for more of the answer at a time: fewer turns between the
+    // helper's writes and the game's reads.
+    ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
     if (!tivra::sandbox::allowOnlyDecoding(&error))
         return refuseToRun(error);
+    DecodeRequest request;
+    if (!receiveDecodeRequest(STDIN_FILENO, &request) || !takePicture(request))
+        return refuseToRun(QStringLiteral("no picture: tivra-decode is started by tivra"));
     if (confined)
         confined();
 
@@ -94,18 +120,20 @@ int runDecodeHelper(int argc, char** argv, const std::function<void()>& confined
     if (!input.open(STDIN_FILENO, QIODevice::ReadOnly))
         result.reason = input.errorString();
     else
-        result = loadOpenPicture(input, formatHint, maxDecoded);
+        result = loadOpenPicture(input, request.formatHint.toUtf8(), request.maxDecoded);
     // The pixels go out as they lie in the picture, without a copy.
     if (result.picture && result.picture->image.format() != QImage::Format_RGB32)
         result.picture->image.convertTo(QImage::Format_RGB32);
     bool sent = writeAll(STDOUT_FILENO, encodeDecodeAnswerHeader(result));
     if (result.picture) {
-        const QImage& image = result.picture->image;
-        const qsizetype row = qsizetype(image.width()) * 4;
-        for (int y = 0; sent && y < image.height(); ++y)
-            sent = writeAll(STDOUT_FILENO,
-                            QByteArray::fromRawData(
-                                reinterpret_cast<const char*>(image.constScanLine(y)), row));
+        // Sent as one block: rows that do not follow each other without a
+        // gap (an image over a decoder's own buffer) are packed first.
+        QImage& image = result.picture->image;
+        if (image.bytesPerLine() != qsizetype(image.width()) * 4)
+            image = image.copy();
+        sent = sent && writeAll(STDOUT_FILENO, QByteArray::fromRawData(
+                                                   reinterpret_cast<const char*>(image.constBits()),
+                                                   qsizetype(image.width()) * 4 * image.height()));
     }
     if (!sent)
         return 3;

@@ -2,6 +2,6 @@
 // DecodeHelper.h.
 #include "DecodeHelper.h"
 
-int main(int argc, char** argv) {
-    return runDecodeHelper(argc, argv);
+int main() {
+    return runDecodeHelper();
 }

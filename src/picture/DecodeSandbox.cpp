@@ -78,6 +78,11 @@ bool allowOnlyDecoding(QString* error) {
     bool ok = true;
     for (int call : allowed)
         ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0) == 0;
+    // The game's request arrives on standard input, with the picture; the
+    // picture then takes that descriptor's place.
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(recvmsg), 1,
+                                SCMP_A0(SCMP_CMP_EQ, 0)) == 0;
+    ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(dup), 0) == 0;
     // A new thread, never a new process.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1,
                                 SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)) == 0;

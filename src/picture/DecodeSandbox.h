@@ -12,8 +12,8 @@ namespace tivra::sandbox {
 bool limitResources(QString* error);
 
 // From here on the process may only read and write the descriptors it
-// already has, manage its memory and its threads, and exit: anything else
-// (opening a file, a socket, exec, ...) kills it.
+// already has (and receive the picture on standard input), manage its memory and its threads, and
+// exit: anything else (opening a file, a socket, exec, ...) kills it.
 bool allowOnlyDecoding(QString* error);
 
 } // namespace tivra::sandbox

@@ -1,11 +1,13 @@
 #include "HelperDecode.h"
 
 #include "DecodeAnswer.h"
+#include "DecodeRequest.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,29 +38,59 @@ int openPictureFile(const QString& path, QString* error) {
 
 } // namespace
 
-HelperDecode::HelperDecode(QString helper, QObject* parent)
-    : QObject(parent), helper_(std::move(helper)) {
+StartedDecodeHelper::StartedDecodeHelper(const QString& program) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+        return; // no helper to start: it is reported as one that cannot start
+    socket_ = ends[0];
+    const int helperEnd = ends[1];
+    // The helper's standard input is its end of the socket.
+    process_.setChildProcessModifier([helperEnd] { ::dup2(helperEnd, STDIN_FILENO); });
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A fresh process touches every page of its pictures for the first
+    // time: large pages make that a few hundred faults instead of thousands.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.hugetlb=1"));
+    process_.setProcessEnvironment(environment);
+    process_.start(program, {});
+    ::close(helperEnd);
+}
+
+StartedDecodeHelper::~StartedDecodeHelper() {
+    if (socket_ >= 0)
+        ::close(socket_);
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(1000);
+    }
+}
+
+bool StartedDecodeHelper::ask(int file, QSize maxDecoded, const QString& formatHint) {
+    const bool sent = socket_ >= 0 && sendDecodeRequest(socket_, file, maxDecoded, formatHint);
+    // One picture each: the helper sees the end of its requests.
+    if (socket_ >= 0)
+        ::close(socket_);
+    socket_ = -1;
+    return sent;
+}
+
+HelperDecode::HelperDecode(QString helper, std::unique_ptr<StartedDecodeHelper> started,
+                           QObject* parent)
+    : QObject(parent), helper_(std::move(helper)), started_(std::move(started)) {
     limit_.setSingleShot(true);
     limit_.setTimerType(Qt::PreciseTimer);
     limit_.setInterval(kTimeLimitMs);
     connect(&limit_, &QTimer::timeout, this, [this] {
         stopped_ = QStringLiteral("the picture took too long to decode");
-        process_.kill();
-    });
-    connect(&process_, &QProcess::readyReadStandardOutput, this, &HelperDecode::readAnswer);
-    connect(&process_, &QProcess::finished, this, &HelperDecode::helperEnded);
-    connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            finish(refusal(QStringLiteral("the picture decoder cannot start: %1")
-                               .arg(process_.errorString())));
+        started_->process().kill();
     });
 }
 
 HelperDecode::~HelperDecode() {
     done_ = true; // no answer to anyone now
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(1000);
+    if (started_) {
+        started_->process().disconnect(this);
+        started_.reset();
     }
 }
 
@@ -71,17 +103,31 @@ void HelperDecode::start(const QString& path, const QString& formatHint, QSize m
             this, [this, error] { finish(refusal(error)); }, Qt::QueuedConnection);
         return;
     }
-    // The helper's standard input is the open file itself.
-    process_.setChildProcessModifier([fd] { ::dup2(fd, STDIN_FILENO); });
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // A fresh process touches every page of its pictures for the first
-    // time: large pages make that a few hundred faults instead of thousands.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.hugetlb=1"));
-    process_.setProcessEnvironment(environment);
-    process_.start(
-        helper_,
-        {QStringLiteral("%1x%2").arg(maxDecoded.width()).arg(maxDecoded.height()), formatHint});
+    // A helper started ahead that ended while it waited (killed by the
+    // system, say) is replaced; without one, one starts now.
+    if (!started_ || !started_->waiting())
+        started_ = std::make_unique<StartedDecodeHelper>(helper_);
+    QProcess& process = started_->process();
+    connect(&process, &QProcess::readyReadStandardOutput, this, &HelperDecode::readAnswer);
+    connect(&process, &QProcess::finished, this, &HelperDecode::helperEnded);
+    connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            finish(refusal(QStringLiteral("the picture decoder cannot start: %1")
+                               .arg(started_->process().errorString())));
+    });
+    if (!started_->waiting()) {
+        ::close(fd);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                finish(refusal(QStringLiteral("the picture decoder cannot start: %1")
+                                   .arg(started_->process().errorString())));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // A helper that is gone before it took the picture ends, and says so.
+    started_->ask(fd, maxDecoded, formatHint);
     ::close(fd);
     limit_.start();
 }
@@ -91,18 +137,18 @@ void HelperDecode::cancel() {
         return;
     cancelled_ = true;
     stopped_ = QStringLiteral("cancelled");
-    if (process_.state() != QProcess::NotRunning)
-        process_.kill();
+    if (started_ && started_->waiting())
+        started_->process().kill();
     else
         finish(refusal(stopped_));
 }
 
 void HelperDecode::readAnswer() {
-    answer_ += process_.readAllStandardOutput();
+    answer_ += started_->process().readAllStandardOutput();
     if (answer_.size() > kLargestDecodeAnswer) {
         stopped_ = QStringLiteral("the decoder's answer makes no sense");
         answer_.clear();
-        process_.kill();
+        started_->process().kill();
     }
 }
 

@@ -5,6 +5,28 @@
 #include <QObject>
 #include <QProcess>
 #include <QTimer>
+#include <memory>
+
+// The helper program, started ahead of its picture: while the player
+// chooses a file it starts, loads its decoders and confines itself, and is
+// ready when the file is.
+class StartedDecodeHelper {
+public:
+    explicit StartedDecodeHelper(const QString& program);
+    ~StartedDecodeHelper();
+    StartedDecodeHelper(const StartedDecodeHelper&) = delete;
+    StartedDecodeHelper& operator=(const StartedDecodeHelper&) = delete;
+
+    QProcess& process() { return process_; }
+    // Whether it may still take a picture: started, or starting.
+    bool waiting() const { return process_.state() != QProcess::NotRunning; }
+    // Hands it the open picture file; false if it is gone.
+    bool ask(int file, QSize maxDecoded, const QString& formatHint);
+
+private:
+    QProcess process_;
+    int socket_ = -1; // the game's end of the helper's standard input
+};
 
 // Decodes a picture file in the confined helper program (tivra-decode),
 // without blocking: the answer comes with finished(). The file is opened
@@ -17,7 +39,9 @@ public:
     // Longer than any honest picture needs on a slow machine.
     static constexpr int kTimeLimitMs = 5000;
 
-    explicit HelperDecode(QString helper, QObject* parent = nullptr);
+    // `started`: a helper started ahead for this picture, if there is one.
+    explicit HelperDecode(QString helper, std::unique_ptr<StartedDecodeHelper> started = {},
+                          QObject* parent = nullptr);
     ~HelperDecode() override;
 
     // formatHint: the file name's ending, as the player sees it.
@@ -25,7 +49,7 @@ public:
     // Stops the helper; finished() follows, with cancelled() true.
     void cancel();
     bool cancelled() const { return cancelled_; }
-    qint64 helperPid() const { return process_.processId(); }
+    qint64 helperPid() const { return started_ ? started_->process().processId() : 0; }
 
 signals:
     void finished(const PictureLoadResult& result);
@@ -36,7 +60,7 @@ private:
     void finish(const PictureLoadResult& result);
 
     QString helper_;
-    QProcess process_;
+    std::unique_ptr<StartedDecodeHelper> started_;
     QTimer limit_;
     QByteArray answer_;
     QString stopped_; // why the helper was stopped, if it was

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -31,6 +32,28 @@ namespace {
 QPoint cellCentre(const Puzzle& p, int side, int col, int row) {
     const CellRec& cell = p.Board(side, col, row);
     return {cell.X + p.CellWidth / 2, cell.Y + p.CellHeight / 2};
+}
+
+// The decoding helpers this process has started and that still run.
+QList<int> runningHelpers() {
+    QList<int> helpers;
+    for (const QString& thread :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(QStringLiteral("/proc/self/task/%1/children").arg(thread));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& pid : children.readAll().split(' ')) {
+            QFile name(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
+            if (name.open(QIODevice::ReadOnly) && name.readAll() == "tivra-decode\n")
+                helpers << pid.toInt();
+        }
+    }
+    return helpers;
+}
+
+bool confined(int pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    return status.open(QIODevice::ReadOnly) && status.readAll().contains("Seccomp:\t2");
 }
 
 } // namespace
@@ -404,16 +427,25 @@ void Form1Test::pictureDialogOffersBitmapsAndJpegs() {
     QVERIFY(!matchesPictureFilter("notes.png", picturesFilter()));
     QVERIFY(matchesPictureFilter("notes.PNG", allPicturesFilter()));
 
-    // Cancel changes nothing.
+    // While the player chooses, the decoding helper starts and confines
+    // itself. Cancel changes nothing, and leaves no helper behind.
     const QImage before = shown();
-    tivra::testing::handleNextDialog<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    QList<int> helpers;
+    tivra::testing::handleNextDialog<QFileDialog>([&](QFileDialog* d) {
+        QTRY_COMPARE((helpers = runningHelpers()).size(), 1);
+        QTRY_VERIFY(confined(helpers.first()));
+        d->reject();
+    });
     form->IncarcaPoza_Click();
+    QCOMPARE(helpers.size(), 1);
     QCOMPARE(shown(), before);
+    QCOMPARE(runningHelpers(), QList<int>());
 
     QStringList filters;
     QStringList listed;
     tivra::testing::handleNextDialog<QFileDialog>([&](QFileDialog* d) {
         filters = d->nameFilters();
+        helpers = runningHelpers();
         d->setDirectory(dir.path());
         auto* view = d->findChild<QListView*>("listView");
         QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) >= 3);
@@ -427,6 +459,9 @@ void Form1Test::pictureDialogOffersBitmapsAndJpegs() {
     });
     form->IncarcaPoza_Click();
     QCOMPARE(filters.value(0), QStringLiteral("Pictures (*.bmp;*.jpg)"));
+    // The helper started for the dialog decoded the picture, and is gone.
+    QCOMPARE(helpers.size(), 1);
+    QCOMPARE(runningHelpers(), QList<int>());
     listed.sort();
     QCOMPARE(listed, QStringList({"IMG_0001.JPG", "photo.jpeg", "scan.bmp"}));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(300, 200));

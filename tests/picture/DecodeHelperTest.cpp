@@ -3,37 +3,58 @@
 // answer, however broken, is taken for a picture.
 #include "BoardPixels.h"
 #include "picture/DecodeAnswer.h"
+#include "picture/DecodeRequest.h"
 #include "picture/PictureLoader.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// Starts a helper with the file as its standard input, its answer to
-// `answer` (a file), misbehaving as `how` says.
-pid_t startHelper(const char* program, const QString& input, const QString& answer,
-                  const QByteArray& how) {
-    const QByteArray in = QFile::encodeName(input);
+// A helper started as the game starts it, its answer to `answer` (a file),
+// misbehaving as `how` says. It waits for its picture on `*socket`.
+pid_t startHelper(const char* program, const QString& answer, const QByteArray& how, int* socket) {
     const QByteArray out = QFile::encodeName(answer);
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+        return -1;
     const pid_t child = fork();
     if (child == 0) {
-        const int file = ::open(in.constData(), O_RDONLY);
         const int written = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(file, STDIN_FILENO);
+        ::dup2(ends[1], STDIN_FILENO);
         ::dup2(written, STDOUT_FILENO);
         ::dup2(written, 7); // one the helper did not ask for
         ::setenv("TIVRA_MISBEHAVE", how.constData(), 1);
-        ::execl(program, program, "800x600", "png", static_cast<char*>(nullptr));
+        ::execl(program, program, static_cast<char*>(nullptr));
         ::_exit(127);
     }
+    ::close(ends[1]);
+    *socket = ends[0];
+    return child;
+}
+
+// Hands the helper its picture, as the game does.
+void ask(int socket, const QString& input) {
+    const int file = ::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(sendDecodeRequest(socket, file, QSize(800, 600), QStringLiteral("png")));
+    ::close(file);
+    ::close(socket);
+}
+
+pid_t decodeWith(const char* program, const QString& input, const QString& answer,
+                 const QByteArray& how) {
+    int socket = -1;
+    const pid_t child = startHelper(program, answer, how, &socket);
+    ask(socket, input);
     return child;
 }
 
@@ -74,16 +95,22 @@ void DecodeHelperTest::confinementIsReal() {
     const QString answer = dir.filePath("answer");
     // What it may not do kills it, whatever it is in the middle of.
     for (const char* forbidden : {"open", "socket", "exec"})
-        QVERIFY2(ending(startHelper(TIVRA_MISBEHAVING_DECODER, picture, answer, forbidden)) ==
+        QVERIFY2(ending(decodeWith(TIVRA_MISBEHAVING_DECODER, picture, answer, forbidden)) ==
                      -SIGSYS,
                  forbidden);
-    // Its limits, as the system holds them while it runs.
-    const pid_t hanging = startHelper(TIVRA_MISBEHAVING_DECODER, picture, answer, "hang");
+    // Its limits, as the system holds them while it runs: the filter is in
+    // place before the picture has arrived.
+    int socket = -1;
+    const pid_t hanging = startHelper(TIVRA_MISBEHAVING_DECODER, answer, "hang", &socket);
     QByteArray status;
     QTRY_VERIFY((status = readFile(QStringLiteral("/proc/%1/status").arg(hanging)))
                     .contains("Seccomp:\t2"));
     QVERIFY(status.contains("NoNewPrivs:\t1"));
-    // Only the picture, the answer and the messages are open.
+    ask(socket, picture);
+    // Only the picture, the answer and the messages are open: the picture
+    // has taken the socket's place.
+    QTRY_COMPARE(QFileInfo(QStringLiteral("/proc/%1/fd/0").arg(hanging)).symLinkTarget(),
+                 QFileInfo(picture).canonicalFilePath());
     QCOMPARE(QDir(QStringLiteral("/proc/%1/fd").arg(hanging))
                  .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
              QStringList({"0", "1", "2"}));
@@ -103,7 +130,7 @@ void DecodeHelperTest::confinementIsReal() {
 // The same picture through the helper and in this process: the same pixels.
 void DecodeHelperTest::answersHoldTheSamePixels() {
     const QString answer = dir.filePath("answer");
-    QCOMPARE(ending(startHelper(TIVRA_DECODE_HELPER, picture, answer, {})), 0);
+    QCOMPARE(ending(decodeWith(TIVRA_DECODE_HELPER, picture, answer, {})), 0);
     const PictureLoadResult viaHelper = parseDecodeAnswer(readFile(answer));
     const PictureLoadResult here = loadPicture(picture, QSize(800, 600));
     QVERIFY2(viaHelper.picture, qPrintable(viaHelper.reason));
@@ -116,7 +143,7 @@ void DecodeHelperTest::answersHoldTheSamePixels() {
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("not a picture at all");
     text.close();
-    QCOMPARE(ending(startHelper(TIVRA_DECODE_HELPER, text.fileName(), answer, {})), 0);
+    QCOMPARE(ending(decodeWith(TIVRA_DECODE_HELPER, text.fileName(), answer, {})), 0);
     const PictureLoadResult refused = parseDecodeAnswer(readFile(answer));
     QVERIFY(!refused.picture);
     QVERIFY(!refused.reason.isEmpty());

@@ -13,9 +13,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-int main(int argc, char** argv) {
+int main() {
     const QByteArray how = qgetenv("TIVRA_MISBEHAVE");
-    return runDecodeHelper(argc, argv, [how] {
+    return runDecodeHelper([how] {
         if (how == "open") {
             ::open("/etc/hostname", O_RDONLY);
         } else if (how == "socket") {
