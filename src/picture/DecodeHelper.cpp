@@ -55,14 +55,22 @@ bool takePicture(const DecodeRequest& request) {
     return file == STDIN_FILENO;
 }
 
-// A fresh process pays for the first touch of every page it uses. A helper
-// started ahead of its picture touches, while it waits, the memory a photo
-// decoded for a board needs, and keeps it (allocations up to 32 MB come
-// from the heap, which is not given back under 64 MB free).
-void warmUpMemory() {
-    constexpr size_t kBlock = size_t(16) << 20;
+// The allocator is set before the filter closes. Every thread allocates from
+// the one main heap: the C library reads a file under /proc the first time
+// it gives memory of a thread's own heap back, which the filter forbids.
+// Allocations up to 32 MB come from that heap, which keeps up to 64 MB free
+// rather than give it back.
+void settleAllocator() {
+    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}
+
+// A fresh process pays for the first touch of every page it uses. A helper
+// started ahead of its picture touches, while it waits, the memory a photo
+// decoded for a board needs, and keeps it.
+void warmUpMemory() {
+    constexpr size_t kBlock = size_t(16) << 20;
     void* blocks[] = {std::malloc(kBlock), std::malloc(kBlock)};
     for (void* block : blocks) {
         // Written through volatile, or the compiler drops it all as unread.
@@ -100,6 +108,7 @@ int runDecodeHelper(const std::function<void()>& confined) {
     if (!tivra::sandbox::limitResources(&error))
         return refuseToRun(error);
     loadDecoders();
+    settleAllocator();
     // Started only when the picture was chosen, it does not make it wait.
     pollfd asked{STDIN_FILENO, POLLIN, 0};
     if (::poll(&asked, 1, 0) == 0)

@@ -365,6 +365,31 @@ const std::vector<Case>& cases() {
              write(p, tivra::testing::heifFile(scene(480, 640), tivra::testing::HeifCodec::Av1));
          },
          Outcome::Loads, QSize(480, 640), qRgb(0, 0, 90)},
+        // Grids as cameras write them, honest and lying: a grid whose data
+        // claims 30,000 x 30,000 behind a size property of 640 x 480 would
+        // take gigabytes, and is refused.
+        {"HEIC grid", "grid.heic",
+         [](const QString& p) {
+             write(p, tivra::testing::heifGridFile(scene(640, 480), tivra::testing::HeifCodec::Hevc,
+                                                   {640, 480}, {640, 480}));
+         },
+         Outcome::Loads, QSize(640, 480), qRgb(0, 0, 90)},
+        {"HEIC grid lying about its size",
+         "lying-grid.heic",
+         [](const QString& p) {
+             write(p, tivra::testing::heifGridFile(scene(640, 480), tivra::testing::HeifCodec::Hevc,
+                                                   {30000, 30000}, {640, 480}));
+         },
+         Outcome::Refused,
+         {}},
+        {"AVIF grid lying about its size",
+         "lying-grid.avif",
+         [](const QString& p) {
+             write(p, tivra::testing::heifGridFile(scene(480, 640), tivra::testing::HeifCodec::Av1,
+                                                   {30000, 30000}, {480, 640}));
+         },
+         Outcome::Refused,
+         {}},
         {"40 megapixel TIFF", "scan.tiff",
          [](const QString& p) {
              QImage big(7300, 5480, QImage::Format_RGB32);

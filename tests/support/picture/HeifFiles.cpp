@@ -1,7 +1,10 @@
 #include "HeifFiles.h"
 
+#include <QHash>
+#include <QSize>
 #include <cstring>
 #include <libheif/heif.h>
+#include <tuple>
 
 namespace tivra::testing {
 
@@ -13,7 +16,139 @@ heif_error appendTo(heif_context*, const void* data, size_t size, void* userdata
     return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
 }
 
+// ISO base media boxes, big-endian, as HEIF files hold them.
+quint32 readBig(const QByteArray& bytes, qsizetype at, int size) {
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+void appendBig(QByteArray& bytes, quint32 value, int size) {
+    for (int i = size - 1; i >= 0; --i)
+        bytes.append(char((value >> (8 * i)) & 0xff));
+}
+
+QByteArray box(const char* type, const QByteArray& body) {
+    QByteArray bytes;
+    appendBig(bytes, quint32(body.size() + 8), 4);
+    return bytes + type + body;
+}
+
+QByteArray fullBox(const char* type, int version, int flags, const QByteArray& body) {
+    QByteArray head;
+    appendBig(head, quint32(version << 24 | flags), 4);
+    return box(type, head + body);
+}
+
+// The boxes in bytes[from, to), by type (the first of each).
+QHash<QByteArray, QByteArray> boxesIn(const QByteArray& bytes, qsizetype from, qsizetype to) {
+    QHash<QByteArray, QByteArray> boxes;
+    while (from + 8 <= to) {
+        const qsizetype size = readBig(bytes, from, 4);
+        if (size < 8 || from + size > to)
+            break;
+        boxes.insert(bytes.mid(from + 4, 4), bytes.mid(from, size));
+        from += size;
+    }
+    return boxes;
+}
+
 } // namespace
+
+QByteArray heifGridFile(const QImage& tile, HeifCodec codec, QSize gridSize, QSize declared) {
+    const QByteArray single = heifFile(tile, codec);
+    const auto top = boxesIn(single, 0, single.size());
+    const QByteArray meta = top.value("meta");
+    const auto inMeta = boxesIn(meta, 12, meta.size());
+    const QByteArray iprp = inMeta.value("iprp");
+    const auto inIprp = boxesIn(iprp, 8, iprp.size());
+    const QByteArray ipco = inIprp.value("ipco");
+    const QByteArray ipma = inIprp.value("ipma");
+    const QByteArray iloc = inMeta.value("iloc");
+    if (meta.isEmpty() || ipco.isEmpty() || ipma.isEmpty() || iloc.isEmpty())
+        return {};
+
+    // The coded picture: the one extent of the one item libheif wrote.
+    const int ilocVersion = quint8(iloc.at(8));
+    const int offsetSize = quint8(iloc.at(12)) >> 4;
+    const int lengthSize = quint8(iloc.at(12)) & 15;
+    const int baseSize = quint8(iloc.at(13)) >> 4;
+    qsizetype at = 16 + 2 + (ilocVersion >= 1 ? 2 : 0) + 2;
+    const quint32 base = readBig(iloc, at, baseSize);
+    at += baseSize + 2;
+    const quint32 offset = base + readBig(iloc, at, offsetSize);
+    const QByteArray coded = single.mid(offset, readBig(iloc, at + offsetSize, lengthSize));
+
+    // The tile keeps the properties the picture had; the grid gets its own
+    // size property, after them.
+    const int propertyCount = boxesIn(ipco, 8, ipco.size()).size();
+    const bool wideIndices = readBig(ipma, 8, 4) & 1;
+    const int associations = quint8(ipma.at(18));
+    QByteArray ipmaBody;
+    appendBig(ipmaBody, 2, 4);
+    appendBig(ipmaBody, 1, 2);
+    ipmaBody += char(associations);
+    for (int i = 0; i < associations; ++i) {
+        const quint32 entry = readBig(ipma, 19 + i * (wideIndices ? 2 : 1), wideIndices ? 2 : 1);
+        appendBig(ipmaBody, wideIndices ? entry : (entry & 0x80) << 8 | (entry & 0x7f), 2);
+    }
+    appendBig(ipmaBody, 2, 2);
+    ipmaBody += char(1);
+    appendBig(ipmaBody, quint32(propertyCount + 1), 2);
+    QByteArray declaredSize;
+    appendBig(declaredSize, quint32(declared.width()), 4);
+    appendBig(declaredSize, quint32(declared.height()), 4);
+    const QByteArray newIpco = box("ipco", ipco.mid(8) + fullBox("ispe", 0, 0, declaredSize));
+    const QByteArray properties = box("iprp", newIpco + fullBox("ipma", 0, 1, ipmaBody));
+
+    auto itemInfo = [](int id, const char* type) {
+        QByteArray body;
+        appendBig(body, quint32(id), 2);
+        appendBig(body, 0, 2);
+        return fullBox("infe", 2, 0, body + type + '\0');
+    };
+    QByteArray infos;
+    appendBig(infos, 2, 2);
+    infos += itemInfo(1, codec == HeifCodec::Hevc ? "hvc1" : "av01") + itemInfo(2, "grid");
+    QByteArray primary;
+    appendBig(primary, 2, 2);
+    QByteArray reference;
+    appendBig(reference, 2, 2);
+    appendBig(reference, 1, 2);
+    appendBig(reference, 1, 2);
+    QByteArray grid("\0\x01\0\0", 4); // one row and one column, 32-bit sizes
+    appendBig(grid, quint32(gridSize.width()), 4);
+    appendBig(grid, quint32(gridSize.height()), 4);
+
+    auto locations = [&](quint32 tileOffset) {
+        QByteArray body;
+        body += char(0x44); // 4-byte offsets and lengths
+        body += char(0);
+        appendBig(body, 2, 2);
+        for (const auto& [id, method, from, size] :
+             {std::tuple{1, 0, tileOffset, quint32(coded.size())},
+              std::tuple{2, 1, quint32(0), quint32(grid.size())}}) {
+            appendBig(body, quint32(id), 2);
+            appendBig(body, quint32(method), 2);
+            appendBig(body, 0, 2);
+            appendBig(body, 1, 2);
+            appendBig(body, from, 4);
+            appendBig(body, size, 4);
+        }
+        return fullBox("iloc", 1, 0, body);
+    };
+    auto metaWith = [&](quint32 tileOffset) {
+        return fullBox("meta", 0, 0,
+                       inMeta.value("hdlr") + fullBox("pitm", 0, 0, primary) +
+                           locations(tileOffset) + fullBox("iinf", 0, 0, infos) +
+                           fullBox("iref", 0, 0, box("dimg", reference)) + properties +
+                           box("idat", grid));
+    };
+    const QByteArray ftyp = top.value("ftyp");
+    const quint32 tileOffset = quint32(ftyp.size() + metaWith(0).size() + 8);
+    return ftyp + metaWith(tileOffset) + box("mdat", coded);
+}
 
 QByteArray heifFile(const QImage& picture, HeifCodec codec) {
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
