@@ -213,9 +213,18 @@ PictureLoadResult decodePicture(const QByteArray& data, const QByteArray& format
     // readers that judge by content: its name's ending then decides.
     const QByteArray named = formatHint.toLower();
     if (!result.picture && !named.isEmpty() &&
-        QImageReader::supportedImageFormats().contains(named))
+        QImageReader::supportedImageFormats().contains(named)) {
         if (PictureLoadResult byName = loadWithQt(data, named, true, maxDecoded); byName.picture)
             return byName;
+        // A TGA older than version 2.0 has no footer, which Qt's reader
+        // wants: it gets an empty one.
+        static const QByteArray kTgaFooter =
+            QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18);
+        if (named == "tga" && !data.endsWith(kTgaFooter))
+            if (PictureLoadResult old = loadWithQt(data + kTgaFooter, named, true, maxDecoded);
+                old.picture)
+                return old;
+    }
     return result;
 }
 

@@ -188,8 +188,8 @@ QByteArray textBomb() {
 
 // A 24-bit uncompressed TGA 2.0, bottom-up as most are: a format with no
 // magic number at its start, which the icon reader mistakes for a cursor by
-// content.
-QByteArray targa(const QImage& image) {
+// content. Version 1.0 had no footer.
+QByteArray targa(const QImage& image, bool footer = true) {
     QByteArray bytes(18, '\0');
     bytes[2] = 2; // uncompressed true colour
     qToLittleEndian(static_cast<quint16>(image.width()), bytes.data() + 12);
@@ -202,7 +202,7 @@ QByteArray targa(const QImage& image) {
             bytes += char(qGreen(p));
             bytes += char(qRed(p));
         }
-    return bytes + QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18);
+    return footer ? bytes + QByteArray(8, '\0') + QByteArray("TRUEVISION-XFILE.", 18) : bytes;
 }
 
 // A progressive JPEG of the coded test picture.
@@ -455,6 +455,9 @@ const std::vector<Case>& cases() {
          {}},
         {"TGA", "sprite.tga",
          [](const QString& p) { write(p, targa(tivra::testing::codedPicture(200, 100))); },
+         Outcome::Loads, QSize(200, 100), tivra::testing::codedPicture(1, 1).pixel(0, 0)},
+        {"TGA 1.0, without a footer", "old.tga",
+         [](const QString& p) { write(p, targa(tivra::testing::codedPicture(200, 100), false)); },
          Outcome::Loads, QSize(200, 100), tivra::testing::codedPicture(1, 1).pixel(0, 0)},
         {"ICNS, which tells no size before decoding", "app.icns",
          [](const QString& p) { QVERIFY(scene(256, 256).save(p, "icns")); }, Outcome::Loads,
