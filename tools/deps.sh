@@ -10,7 +10,7 @@ run_packages=(
   libcanberra-dev libheif-dev libjpeg-dev libseccomp-dev libwebp-dev fonts-dejavu-core qt6-wayland
 )
 test_packages=(
-  libgtest-dev libbenchmark-dev zlib1g-dev
+  libgtest-dev libbenchmark-dev zlib1g-dev libavif-dev
   xvfb xauth xdotool imagemagick
   sway grim wtype
   clang libclang-rt-14-dev llvm

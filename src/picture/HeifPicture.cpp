@@ -86,7 +86,10 @@ bool looksLikeHeif(const QByteArray& start) {
     const auto result =
         heif().heif_check_filetype(reinterpret_cast<const uint8_t*>(start.constData()),
                                    static_cast<int>(std::min<qsizetype>(start.size(), 1 << 20)));
-    return result == heif_filetype_yes_supported;
+    // A sequence (AVIF's "avis", HEIF's "msf1") is one that libheif does not
+    // play, but the encoders store its first frame as the file's still
+    // picture too, which libheif reads.
+    return result == heif_filetype_yes_supported || result == heif_filetype_yes_unsupported;
 }
 
 HeifPicture decodeHeif(const QByteArray& data, QSize maxDecoded, qint64 maxPixels) {

@@ -365,6 +365,13 @@ const std::vector<Case>& cases() {
              write(p, tivra::testing::heifFile(scene(480, 640), tivra::testing::HeifCodec::Av1));
          },
          Outcome::Loads, QSize(480, 640), qRgb(0, 0, 90)},
+        {"AVIF sequence: its first frame", "animation.avif",
+         [](const QString& p) {
+             QImage later = scene(320, 240);
+             later.fill(qRgb(200, 30, 30));
+             write(p, tivra::testing::avifSequence({scene(320, 240), later, later}));
+         },
+         Outcome::Loads, QSize(320, 240), qRgb(0, 0, 90)},
         // Grids as cameras write them, honest and lying: a grid whose data
         // claims 30,000 x 30,000 behind a size property of 640 x 480 would
         // take gigabytes, and is refused.

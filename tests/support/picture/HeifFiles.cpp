@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSize>
+#include <avif/avif.h>
 #include <cstring>
 #include <libheif/heif.h>
 #include <tuple>
@@ -55,6 +56,33 @@ QHash<QByteArray, QByteArray> boxesIn(const QByteArray& bytes, qsizetype from, q
 }
 
 } // namespace
+
+QByteArray avifSequence(const QList<QImage>& frames) {
+    avifEncoder* encoder = avifEncoderCreate();
+    encoder->speed = AVIF_SPEED_FASTEST;
+    encoder->maxThreads = 1;
+    bool added = true;
+    for (const QImage& frame : frames) {
+        const QImage rgba = frame.convertToFormat(QImage::Format_RGBA8888);
+        avifImage* image = avifImageCreate(uint32_t(rgba.width()), uint32_t(rgba.height()), 8,
+                                           AVIF_PIXEL_FORMAT_YUV444);
+        avifRGBImage rgb;
+        avifRGBImageSetDefaults(&rgb, image);
+        rgb.format = AVIF_RGB_FORMAT_RGBA;
+        rgb.pixels = const_cast<uint8_t*>(rgba.constBits());
+        rgb.rowBytes = uint32_t(rgba.bytesPerLine());
+        added = added && avifImageRGBToYUV(image, &rgb) == AVIF_RESULT_OK &&
+                avifEncoderAddImage(encoder, image, 1, AVIF_ADD_IMAGE_FLAG_NONE) == AVIF_RESULT_OK;
+        avifImageDestroy(image);
+    }
+    avifRWData written = AVIF_DATA_EMPTY;
+    QByteArray file;
+    if (added && avifEncoderFinish(encoder, &written) == AVIF_RESULT_OK)
+        file = QByteArray(reinterpret_cast<const char*>(written.data), qsizetype(written.size));
+    avifRWDataFree(&written);
+    avifEncoderDestroy(encoder);
+    return file;
+}
 
 QByteArray heifGridFile(const QImage& tile, HeifCodec codec, QSize gridSize, QSize declared) {
     const QByteArray single = heifFile(tile, codec);
