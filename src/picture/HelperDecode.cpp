@@ -57,12 +57,14 @@ StartedDecodeHelper::StartedDecodeHelper(const QString& program) {
 }
 
 StartedDecodeHelper::~StartedDecodeHelper() {
-    if (socket_ >= 0)
-        ::close(socket_);
+    // Stopped before its socket closes: a helper that saw the end of its
+    // requests first would say it got no picture.
     if (process_.state() != QProcess::NotRunning) {
         process_.kill();
         process_.waitForFinished(1000);
     }
+    if (socket_ >= 0)
+        ::close(socket_);
 }
 
 bool StartedDecodeHelper::ask(int file, QSize maxDecoded, const QString& formatHint) {
