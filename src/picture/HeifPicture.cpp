@@ -1,5 +1,7 @@
 #include "HeifPicture.h"
 
+#include "HeifBoxes.h"
+
 #include <QLibrary>
 #include <libheif/heif.h>
 #include <memory>
@@ -110,7 +112,10 @@ HeifPicture decodeHeif(const QByteArray& data, QSize maxDecoded, qint64 maxPixel
     const qint64 height = h.heif_image_handle_get_height(handle.get());
     if (width < 1 || height < 1)
         return failure(QStringLiteral("a picture without pixels"));
-    if (width * height > maxPixels)
+    // A grid is decoded at the size its own data gives, which a file can
+    // make far larger than the size it declares.
+    const QSize grid = tivra::heifboxes::primaryGridSize(data);
+    if (width * height > maxPixels || qint64(grid.width()) * grid.height() > maxPixels)
         return failure(QStringLiteral("too large a picture"));
 
     // Decoded upright: libheif turns, mirrors and crops as the file says.

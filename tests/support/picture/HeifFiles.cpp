@@ -1,6 +1,7 @@
 #include "HeifFiles.h"
 
-#include <QHash>
+#include "picture/HeifBoxes.h"
+
 #include <QSize>
 #include <avif/avif.h>
 #include <cstring>
@@ -18,12 +19,8 @@ heif_error appendTo(heif_context*, const void* data, size_t size, void* userdata
 }
 
 // ISO base media boxes, big-endian, as HEIF files hold them.
-quint32 readBig(const QByteArray& bytes, qsizetype at, int size) {
-    quint32 value = 0;
-    for (int i = 0; i < size; ++i)
-        value = (value << 8) | quint8(bytes.at(at + i));
-    return value;
-}
+using tivra::heifboxes::boxesIn;
+using tivra::heifboxes::readBig;
 
 void appendBig(QByteArray& bytes, quint32 value, int size) {
     for (int i = size - 1; i >= 0; --i)
@@ -40,19 +37,6 @@ QByteArray fullBox(const char* type, int version, int flags, const QByteArray& b
     QByteArray head;
     appendBig(head, quint32(version << 24 | flags), 4);
     return box(type, head + body);
-}
-
-// The boxes in bytes[from, to), by type (the first of each).
-QHash<QByteArray, QByteArray> boxesIn(const QByteArray& bytes, qsizetype from, qsizetype to) {
-    QHash<QByteArray, QByteArray> boxes;
-    while (from + 8 <= to) {
-        const qsizetype size = readBig(bytes, from, 4);
-        if (size < 8 || from + size > to)
-            break;
-        boxes.insert(bytes.mid(from + 4, 4), bytes.mid(from, size));
-        from += size;
-    }
-    return boxes;
 }
 
 } // namespace
