@@ -95,22 +95,27 @@ QMultiHash<QByteArray, QByteArray> boxesIn(const QByteArray& bytes, qsizetype fr
     return boxes;
 }
 
-QSize primaryGridSize(const QByteArray& file) {
+PrimaryItem primaryItem(const QByteArray& file, qsizetype maxBytes) {
     const QByteArray meta = boxesIn(file, 0, file.size()).value("meta");
     const auto inMeta = boxesIn(meta, 12, meta.size());
     const QByteArray pitm = inMeta.value("pitm");
     const quint32 primary = readBig(pitm, 12, fullBody(pitm).version == 0 ? 2 : 4);
-    if (typeOf(inMeta.value("iinf"), primary) != "grid")
-        return {};
     const Extent extent = extentOf(inMeta.value("iloc"), primary);
-    QByteArray grid;
+    const qsizetype length = qsizetype(std::min<quint64>(extent.length, quint64(maxBytes)));
+    QByteArray data;
     if (extent.method == 0 && extent.offset < quint64(file.size()))
-        grid = file.mid(qsizetype(extent.offset), qsizetype(std::min<quint64>(extent.length, 12)));
+        data = file.mid(qsizetype(extent.offset), length);
     else if (extent.method == 1)
-        grid = inMeta.value("idat").mid(8 + qsizetype(std::min<quint64>(extent.offset, 1 << 30)),
-                                        qsizetype(std::min<quint64>(extent.length, 12)));
+        data = inMeta.value("idat").mid(8 + qsizetype(std::min<quint64>(extent.offset, 1 << 30)),
+                                        length);
+    return {typeOf(inMeta.value("iinf"), primary), data};
+}
+
+QSize primaryGridSize(const QByteArray& file) {
+    const PrimaryItem item = primaryItem(file, 12);
+    const QByteArray& grid = item.data;
     const bool wide = grid.size() >= 2 && (quint8(grid.at(1)) & 1);
-    if (grid.size() < (wide ? 12 : 8))
+    if (item.type != "grid" || grid.size() < (wide ? 12 : 8))
         return {};
     return wide ? QSize(int(std::min<quint32>(readBig(grid, 4, 4), 1u << 30)),
                         int(std::min<quint32>(readBig(grid, 8, 4), 1u << 30)))

@@ -12,6 +12,14 @@ quint32 readBig(const QByteArray& bytes, qsizetype at, int size);
 // The boxes that lie in bytes[from, to), each whole, by type.
 QMultiHash<QByteArray, QByteArray> boxesIn(const QByteArray& bytes, qsizetype from, qsizetype to);
 
+// The file's primary picture: its item type, and the first maxBytes of its
+// data (its first extent).
+struct PrimaryItem {
+    QByteArray type;
+    QByteArray data;
+};
+PrimaryItem primaryItem(const QByteArray& file, qsizetype maxBytes);
+
 // The size the file's primary picture is decoded at when it is a grid of
 // tiles: the grid's own data says, whatever its size property claims (libheif
 // 1.15 believes the grid). Empty when it is no grid, or the boxes do not hold

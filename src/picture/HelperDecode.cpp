@@ -100,9 +100,7 @@ void HelperDecode::start(const QString& path, const QString& formatHint, QSize m
     QString error;
     const int fd = openPictureFile(path, &error);
     if (fd < 0) {
-        // Answered from the event loop, as the helper's answer would be.
-        QMetaObject::invokeMethod(
-            this, [this, error] { finish(refusal(error)); }, Qt::QueuedConnection);
+        refuseLater(error);
         return;
     }
     // A helper started ahead that ended while it waited (killed by the
@@ -114,24 +112,28 @@ void HelperDecode::start(const QString& path, const QString& formatHint, QSize m
     connect(&process, &QProcess::finished, this, &HelperDecode::helperEnded);
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            finish(refusal(QStringLiteral("the picture decoder cannot start: %1")
-                               .arg(started_->process().errorString())));
+            finish(refusal(cannotStart()));
     });
     if (!started_->waiting()) {
         ::close(fd);
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                finish(refusal(QStringLiteral("the picture decoder cannot start: %1")
-                                   .arg(started_->process().errorString())));
-            },
-            Qt::QueuedConnection);
+        refuseLater(cannotStart());
         return;
     }
     // A helper that is gone before it took the picture ends, and says so.
     started_->ask(fd, maxDecoded, formatHint);
     ::close(fd);
     limit_.start();
+}
+
+QString HelperDecode::cannotStart() const {
+    return QStringLiteral("the picture decoder cannot start: %1")
+        .arg(started_->process().errorString());
+}
+
+// Answered from the event loop, as the helper's answer would be.
+void HelperDecode::refuseLater(const QString& reason) {
+    QMetaObject::invokeMethod(
+        this, [this, reason] { finish(refusal(reason)); }, Qt::QueuedConnection);
 }
 
 void HelperDecode::cancel() {

@@ -58,6 +58,8 @@ private:
     void readAnswer();
     void helperEnded(int exitCode, QProcess::ExitStatus status);
     void finish(const PictureLoadResult& result);
+    QString cannotStart() const;
+    void refuseLater(const QString& reason);
 
     QString helper_;
     std::unique_ptr<StartedDecodeHelper> started_;

@@ -77,20 +77,11 @@ QByteArray heifGridFile(const QImage& tile, HeifCodec codec, QSize gridSize, QSi
     const auto inIprp = boxesIn(iprp, 8, iprp.size());
     const QByteArray ipco = inIprp.value("ipco");
     const QByteArray ipma = inIprp.value("ipma");
-    const QByteArray iloc = inMeta.value("iloc");
-    if (meta.isEmpty() || ipco.isEmpty() || ipma.isEmpty() || iloc.isEmpty())
+    if (meta.isEmpty() || ipco.isEmpty() || ipma.isEmpty())
         return {};
 
     // The coded picture: the one extent of the one item libheif wrote.
-    const int ilocVersion = quint8(iloc.at(8));
-    const int offsetSize = quint8(iloc.at(12)) >> 4;
-    const int lengthSize = quint8(iloc.at(12)) & 15;
-    const int baseSize = quint8(iloc.at(13)) >> 4;
-    qsizetype at = 16 + 2 + (ilocVersion >= 1 ? 2 : 0) + 2;
-    const quint32 base = readBig(iloc, at, baseSize);
-    at += baseSize + 2;
-    const quint32 offset = base + readBig(iloc, at, offsetSize);
-    const QByteArray coded = single.mid(offset, readBig(iloc, at + offsetSize, lengthSize));
+    const QByteArray coded = tivra::heifboxes::primaryItem(single, single.size()).data;
 
     // The tile keeps the properties the picture had; the grid gets its own
     // size property, after them.
