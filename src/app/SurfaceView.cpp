@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <qdrawutil.h>
 
@@ -95,12 +96,23 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
                                QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
                                       static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1))
                              .translated(-origin);
-    const QImage& image = surface_.image();
-    const QRect stored = wanted.intersected(image.rect());
-    if (stored != wanted)
-        painter.fillRect(wanted.translated(origin), QColor(surface_.background()));
+    const QRect storedArea = surface_.storedArea();
+    const QRect stored = wanted.intersected(storedArea);
     if (!stored.isEmpty())
-        painter.drawImage(stored.topLeft() + origin, image, stored);
+        painter.drawImage(stored.topLeft() + origin, surface_.storedPixels(),
+                          stored.translated(-storedArea.topLeft()));
+    // The rest is background and outlines, drawn a band of rows at a time
+    // so that no copy of a whole window is ever made.
+    constexpr int kBandRows = 64;
+    for (const QRect& rest : QRegion(wanted) - QRegion(stored)) {
+        QImage band(rest.width(), std::min(kBandRows, rest.height()), QImage::Format_RGB32);
+        for (int top = rest.top(); top <= rest.bottom(); top += kBandRows) {
+            const QRect part(rest.left(), top, rest.width(),
+                             std::min(kBandRows, rest.bottom() + 1 - top));
+            surface_.render(band, part);
+            painter.drawImage(part.topLeft() + origin, band, QRect(QPoint(0, 0), part.size()));
+        }
+    }
 }
 
 void SurfaceView::keyPressEvent(QKeyEvent* event) {

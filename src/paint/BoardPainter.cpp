@@ -140,7 +140,8 @@ void drawPicture(Surface& dest, const QRect& area, const LoadedPicture& picture)
         return;
     }
     if (QRect(QPoint(0, 0), dest.size()).contains(area)) {
-        picture.drawScaled(dest.pixelsFor(area), area);
+        QImage& pixels = dest.pixelsFor(area);
+        picture.drawScaled(pixels, area.translated(-dest.storedArea().topLeft()));
         dest.markDrawn(area);
         return;
     }
@@ -192,7 +193,9 @@ void BoardPainter::reserveBoard() {
         std::max(source.x() + std::max(n * cellWidthOnDevice(), pictureOnDevice().width()),
                  receiving.x() + n * cellWidthOnDevice());
     const int bottom = source.y() + std::max(n * cellHeightOnDevice(), pictureOnDevice().height());
-    surfaces_.window.reserve(QSize(right + lineOnDevice(), bottom + lineOnDevice()));
+    const QPoint corner(std::min(receiving.x(), source.x()), std::min(receiving.y(), source.y()));
+    surfaces_.window.reserve(
+        QRect(corner, QPoint(right + lineOnDevice() - 1, bottom + lineOnDevice() - 1)));
 }
 
 bool BoardPainter::LayOutNewBoard(int divisions) {

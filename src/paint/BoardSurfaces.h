@@ -8,8 +8,9 @@ namespace tivra {
 
 // The four drawing surfaces of the main window.
 struct BoardSurfaces {
-    // The main window's client area. Only the part the board covers is
-    // stored: the rest is background, and memory is short at start-up.
+    // The main window's client area. Only the pixels the board draws are
+    // stored, from the picture on: memory is short at start-up, and until
+    // the first move the receiving grid is only outlines.
     Surface window{kWindowBackground, {}, Surface::Storage::DrawnPartOnly};
     LoadedPicture Picture1; // the current picture, hidden
     Surface Picture2{kFaceColour, {}, Surface::Storage::DrawnPartOnly}; // the reference overlay

@@ -28,44 +28,78 @@ void Surface::drawPending() const {
 
 void Surface::Cls() {
     pending_ = nullptr;
+    lattices_.clear();
+    room_ = QRect();
     if (storage_ == Storage::Whole) {
         if (image_.size() != size_)
             image_ = QImage(size_, QImage::Format_RGB32);
         image_.fill(background_);
+        stored_ = QRect(QPoint(0, 0), size_);
     } else {
         image_ = QImage();
+        stored_ = QRect();
     }
     markDrawn(QRect(QPoint(0, 0), size_));
 }
 
+QImage Surface::image() const {
+    drawPending();
+    const QRect whole(QPoint(0, 0), size_);
+    if (stored_ == whole)
+        return image_;
+    QImage pixels(size_, QImage::Format_RGB32);
+    render(pixels, whole);
+    return pixels;
+}
+
+void Surface::render(QImage& into, const QRect& area) const {
+    drawPending();
+    if (!stored_.contains(area)) {
+        into.fill(background_);
+        for (const Lattice& lattice : lattices_)
+            lattice.paint(into, area.topLeft(), area);
+    }
+    const QRect part = area.intersected(stored_);
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        std::memcpy(reinterpret_cast<QRgb*>(into.scanLine(y - area.top())) +
+                        (part.left() - area.left()),
+                    reinterpret_cast<const QRgb*>(image_.constScanLine(y - stored_.top())) +
+                        (part.left() - stored_.left()),
+                    static_cast<std::size_t>(part.width()) * sizeof(QRgb));
+}
+
 QRgb Surface::pixel(int x, int y) const {
     drawPending();
-    return image_.valid(x, y) ? image_.pixel(x, y) : background_;
+    if (stored_.contains(x, y))
+        return image_.pixel(x - stored_.left(), y - stored_.top());
+    QRgb colour = background_;
+    for (const Lattice& lattice : lattices_)
+        if (lattice.contains(x, y))
+            colour = lattice.colour;
+    return colour;
 }
 
 QImage& Surface::pixelsFor(const QRect& area) {
     drawPending();
     const QRect clipped = area.intersected(QRect(QPoint(0, 0), size_));
-    if (!clipped.isEmpty() && !image_.rect().contains(clipped))
-        grow(QSize(clipped.right() + 1, clipped.bottom() + 1));
+    if (!clipped.isEmpty() && !stored_.contains(clipped))
+        grow(clipped);
     return image_;
 }
 
-void Surface::reserve(QSize size) {
-    drawPending();
-    const QSize wanted = size.boundedTo(size_);
-    if (!wanted.isEmpty() && image_.size().expandedTo(wanted) != image_.size())
-        grow(wanted);
-}
-
-// Grows the stored part to reach `size`; what is new is background.
-void Surface::grow(QSize size) {
-    QImage larger = QImage(image_.size().expandedTo(size), QImage::Format_RGB32);
-    larger.fill(background_);
-    for (int y = 0; y < image_.height(); ++y)
-        std::memcpy(larger.scanLine(y), image_.constScanLine(y),
-                    static_cast<std::size_t>(image_.width()) * sizeof(QRgb));
+// Stores the pixels of `area` too, and of the whole room once the stored
+// part has to grow at all.
+void Surface::grow(const QRect& area) {
+    QRect next = stored_.isEmpty() ? area : (stored_ | area | room_);
+    next &= QRect(QPoint(0, 0), size_);
+    QImage larger(next.size(), QImage::Format_RGB32);
+    render(larger, next);
     image_ = std::move(larger);
+    stored_ = next;
+    const QRect whole(QPoint(0, 0), size_);
+    std::erase_if(lattices_, [&](const Lattice& lattice) {
+        return stored_.contains(lattice.bounds().intersected(whole));
+    });
 }
 
 namespace {
@@ -86,7 +120,8 @@ void Surface::fillRect(const QRect& area, QRgb colour) {
     const QRect clipped = area.intersected(QRect(QPoint(0, 0), size_));
     if (clipped.isEmpty())
         return;
-    fillClipped(pixelsFor(clipped), clipped, colour);
+    QImage& pixels = pixelsFor(clipped);
+    fillClipped(pixels, clipped.translated(-stored_.topLeft()), colour);
     markDrawn(clipped);
 }
 
@@ -95,16 +130,7 @@ void Surface::BoxOutline(int x1, int y1, int x2, int y2, QRgb colour) {
         std::swap(x1, x2);
     if (y1 > y2)
         std::swap(y1, y2);
-    const QRect bounds = QRect(QPoint(0, 0), size_);
-    QImage& pixels = pixelsFor(QRect(QPoint(x1, y1), QPoint(x2, y2)));
-    for (const QRect& edge :
-         {QRect(QPoint(x1, y1), QPoint(x2, y1)), QRect(QPoint(x1, y2), QPoint(x2, y2)),
-          QRect(QPoint(x1, y1), QPoint(x1, y2)), QRect(QPoint(x2, y1), QPoint(x2, y2))}) {
-        const QRect clipped = edge.intersected(bounds);
-        if (!clipped.isEmpty())
-            fillClipped(pixels, clipped, colour);
-    }
-    markDrawn(QRect(QPoint(x1, y1), QPoint(x2, y2)));
+    drawLattice({x1, y1, x2 - x1, y2 - y1, 1, colour});
 }
 
 void Surface::GridOutline(int left, int top, int cellWidth, int cellHeight, int count,
@@ -120,47 +146,45 @@ void Surface::GridOutline(int left, int top, int cellWidth, int cellHeight, int 
             }
         return;
     }
-    const QRect grid(QPoint(left, top), QPoint(left + count * cellWidth, top + count * cellHeight));
-    const QRect clipped = grid.intersected(QRect(QPoint(0, 0), size_));
-    if (clipped.isEmpty())
+    drawLattice({left, top, cellWidth, cellHeight, count, colour});
+}
+
+// Onto the stored pixels it crosses, and kept as a lattice for the rest.
+void Surface::drawLattice(const Lattice& lattice) {
+    const QRect bounds = lattice.bounds().intersected(QRect(QPoint(0, 0), size_));
+    if (bounds.isEmpty())
         return;
-    // Outlines are mostly redrawn over themselves: only the pixels that
-    // change count as drawn, so a refresh shows just those.
-    QImage& pixels = pixelsFor(clipped);
-    uchar* bits = pixels.bits();
-    const qsizetype stride = pixels.bytesPerLine();
+    drawPending();
     QRect changed;
-    auto put = [&](QRgb* line, int x, int y) {
-        if (line[x] != colour) {
-            line[x] = colour;
-            changed |= QRect(x, y, 1, 1);
-        }
-    };
-    for (int k = 0; k <= count; ++k) {
-        const int y = top + k * cellHeight;
-        if (y < clipped.top() || y > clipped.bottom())
-            continue;
-        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
-        QRgb* const begin = line + clipped.left();
-        QRgb* const end = line + clipped.right() + 1;
-        const auto differs = [colour](QRgb pixel) { return pixel != colour; };
-        QRgb* const first = std::find_if(begin, end, differs);
-        if (first == end)
-            continue;
-        const auto last = std::find_if(std::make_reverse_iterator(end),
-                                       std::make_reverse_iterator(first), differs);
-        std::fill(first, last.base(), colour);
-        changed |= QRect(QPoint(static_cast<int>(first - line), y),
-                         QPoint(static_cast<int>(last.base() - line) - 1, y));
-    }
-    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
-        for (int k = 0, x = left; k <= count; ++k, x += cellWidth)
-            if (x >= clipped.left() && x <= clipped.right())
-                put(line, x, y);
-    }
+    const QRect onStored = bounds.intersected(stored_);
+    if (!onStored.isEmpty())
+        changed = lattice.paint(image_, stored_.topLeft(), onStored);
+    if (!stored_.contains(bounds))
+        changed |= keepLattice(lattice) & bounds;
     if (!changed.isEmpty())
         markDrawn(changed);
+}
+
+// Adds a lattice to those beyond the stored pixels, and returns the area
+// whose pixels it changes there.
+QRect Surface::keepLattice(const Lattice& lattice) {
+    const QRect bounds = lattice.bounds();
+    // Drawn over itself, a lattice changes only what was drawn on it since.
+    const auto same = std::find(lattices_.rbegin(), lattices_.rend(), lattice);
+    QRect changed = same == lattices_.rend() ? bounds : QRect();
+    for (auto later = lattices_.rbegin(); later != same; ++later)
+        changed |= later->bounds() & bounds;
+    std::erase_if(lattices_, [&](const Lattice& old) { return lattice.covers(old); });
+    lattices_.push_back(lattice);
+    // Outlines that pile up without covering each other are stored instead.
+    constexpr std::size_t kMostLattices = 32;
+    if (lattices_.size() > kMostLattices) {
+        QRect all;
+        for (const Lattice& kept : lattices_)
+            all |= kept.bounds();
+        grow(all.intersected(QRect(QPoint(0, 0), size_)));
+    }
+    return changed;
 }
 
 void Surface::setVisible(bool visible) {
@@ -215,21 +239,32 @@ bool clipCopy(QSize destSize, QSize srcSize, int& x, int& y, int& w, int& h, int
 
 } // namespace
 
-// The source's stored pixels are copied; a source that keeps only its drawn
-// part is read as far as it is stored.
 void BitBlt(Surface& dest, int x, int y, int w, int h, const Surface& src, int sx, int sy) {
-    if (!clipCopy(dest.size(), src.image().size(), x, y, w, h, sx, sy))
+    if (!clipCopy(dest.size(), src.size(), x, y, w, h, sx, sy))
         return;
     QImage& to = dest.pixelsFor(QRect(x, y, w, h));
-    const QImage& from = src.image();
+    const QPoint toOrigin = dest.storedArea().topLeft();
+    // Pixels the source does not store are drawn for the copy.
+    const QRect from(sx, sy, w, h);
+    const bool stored = src.storedArea().contains(from);
+    QImage drawn;
+    if (!stored) {
+        drawn = QImage(w, h, QImage::Format_RGB32);
+        src.render(drawn, from);
+    }
+    const QImage& in = stored ? src.storedPixels() : drawn;
+    const QPoint inOrigin = stored ? src.storedArea().topLeft() : from.topLeft();
     const std::size_t bytes = static_cast<std::size_t>(w) * sizeof(QRgb);
     // Within one image a downward copy must start from the bottom row.
-    const bool upwards = &dest == &src && y > sy;
+    const bool upwards = &dest == &src && stored && y > sy;
     for (int i = 0; i < h; ++i) {
         const int row = upwards ? h - 1 - i : i;
-        const auto* in = reinterpret_cast<const QRgb*>(from.constScanLine(sy + row)) + sx;
-        auto* out = reinterpret_cast<QRgb*>(to.scanLine(y + row)) + x;
-        std::memmove(out, in, bytes);
+        const auto* inLine =
+            reinterpret_cast<const QRgb*>(in.constScanLine(sy + row - inOrigin.y())) +
+            (sx - inOrigin.x());
+        auto* outLine =
+            reinterpret_cast<QRgb*>(to.scanLine(y + row - toOrigin.y())) + (x - toOrigin.x());
+        std::memmove(outLine, inLine, bytes);
     }
     dest.markDrawn(QRect(x, y, w, h));
 }
@@ -246,6 +281,7 @@ void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, in
     if (target.isEmpty())
         return;
     QImage& to = dest.pixelsFor(target);
+    const QPoint origin = dest.storedArea().topLeft();
     // Each destination pixel takes the source pixel under its centre.
     auto sourceIndex = [](int i, int length, int sourceLength, int sourceStart, int limit) {
         const long long s = sourceStart + (2LL * i + 1) * sourceLength / (2LL * length);
@@ -258,7 +294,8 @@ void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, in
     for (int row = target.top(); row <= target.bottom(); ++row) {
         const int sourceRow = sourceIndex(row - y, h, sh, sy, source.height());
         const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(sourceRow));
-        auto* out = reinterpret_cast<QRgb*>(to.scanLine(row)) + target.left();
+        auto* out =
+            reinterpret_cast<QRgb*>(to.scanLine(row - origin.y())) + (target.left() - origin.x());
         for (int c : columns)
             *out++ = in[c] | 0xFF000000u;
     }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "Lattice.h"
+
 #include <QImage>
 #include <QRect>
 #include <QRegion>
 #include <functional>
+#include <vector>
 
 namespace tivra {
 
@@ -21,9 +24,10 @@ public:
 // A persistent in-memory image with a background colour. Every pixel the game
 // shows lives in one of these; a window only copies from it.
 //
-// A surface that is mostly background (the reference overlay) can keep only
-// the part drawn on since its last Cls: its image then covers the top-left of
-// the surface, and every pixel beyond it is background.
+// A surface that is mostly background (the window around the board, the
+// reference overlay) can store only the pixels drawn on since its last Cls.
+// Outlines drawn beyond them are kept as lattices, not pixels: the receiving
+// grid, outlined but empty, then costs no memory until a piece comes to it.
 class Surface {
 public:
     enum class Storage { Whole, DrawnPartOnly };
@@ -38,18 +42,27 @@ public:
     QSize size() const { return size_; }
     int ScaleWidth() const { return size_.width(); }
     int ScaleHeight() const { return size_.height(); }
-    // The stored pixels: the whole surface, or its drawn top-left part.
-    const QImage& image() const {
+    // Every pixel of the surface, stored or not.
+    QImage image() const;
+    // The pixels of `area` (inside the surface) onto the top-left of `into`.
+    void render(QImage& into, const QRect& area) const;
+    QRgb pixel(int x, int y) const;
+    QRgb background() const { return background_; }
+    // The stored pixels, which lie at storedArea() on the surface.
+    const QImage& storedPixels() const {
         drawPending();
         return image_;
     }
-    QRgb pixel(int x, int y) const;
-    QRgb background() const { return background_; }
+    QRect storedArea() const {
+        drawPending();
+        return stored_;
+    }
 
     void Cls();
-    // Room for drawing up to this size at once, so that a surface keeping
-    // only its drawn part grows once rather than piece by piece.
-    void reserve(QSize size);
+    // Where the drawing to come will be: once drawing first goes beyond the
+    // stored pixels, they grow to take in all of this at once rather than
+    // piece by piece. A Cls forgets it.
+    void reserve(const QRect& room) { room_ = room; }
     // Drawing put off until the pixels are first wanted: the reference
     // picture is drawn at every new board but seldom shown. A Cls or a
     // resize forgets it.
@@ -58,8 +71,7 @@ public:
     void BoxOutline(int x1, int y1, int x2, int y2, QRgb colour);
     void fillRect(const QRect& area, QRgb colour);
     // The outlines of count x count boxes of one size tiling a grid from
-    // (left, top): the same pixels as one BoxOutline per box, each shared
-    // edge drawn once and the rows walked in order.
+    // (left, top): the same pixels as one BoxOutline per box.
     void GridOutline(int left, int top, int cellWidth, int cellHeight, int count, QRgb colour);
 
     bool Visible() const { return visible_; }
@@ -71,20 +83,25 @@ public:
     QRegion takeDrawnArea();
     void setObserver(SurfaceObserver* observer) { observer_ = observer; }
 
-    // For the block transfers: raw pixels that cover `area` (clipped to the
-    // surface), and the note of what they wrote.
+    // For the block transfers: stored pixels that cover `area` (clipped to
+    // the surface), lying at storedArea(), and the note of what they wrote.
     QImage& pixelsFor(const QRect& area);
     void markDrawn(const QRect& area);
 
 private:
     void drawPending() const;
-    void grow(QSize size);
+    void grow(const QRect& area);
+    void drawLattice(const Lattice& lattice);
+    QRect keepLattice(const Lattice& lattice);
 
     QSize size_;
     double ratio_ = 1.0;
     mutable std::function<void(Surface&)> pending_;
     Storage storage_;
     QImage image_;
+    QRect stored_;
+    QRect room_;
+    std::vector<Lattice> lattices_; // beyond the stored pixels, oldest first
     QRgb background_;
     QRegion drawn_;
     bool drawnReported_ = false;

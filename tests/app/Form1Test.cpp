@@ -159,7 +159,7 @@ void Form1Test::startsIdleWithTheWholePicture() {
     // The widget shows the surface 1:1.
     const QImage onScreen =
         form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(onScreen, tivra::testing::wholeImage(form->surfaces().window));
+    QCOMPARE(onScreen, form->surfaces().window.image());
 }
 
 void Form1Test::firstFrameIsLaidOutOnceAtItsSize() {
@@ -176,7 +176,7 @@ void Form1Test::firstFrameIsLaidOutOnceAtItsSize() {
     expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
     QCOMPARE(fresh.puzzle().BoardWidth, expected.BoardWidth);
     QCOMPARE(fresh.clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32),
-             tivra::testing::wholeImage(fresh.surfaces().window));
+             fresh.surfaces().window.image());
     // A command before the first frame finds the board laid out.
     Form1 early;
     early.show();
@@ -317,7 +317,7 @@ void Form1Test::takeAndReturnByClicks() {
     // The window shows what the surface holds.
     const QImage onScreen =
         form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(onScreen, tivra::testing::wholeImage(form->surfaces().window));
+    QCOMPARE(onScreen, form->surfaces().window.image());
 }
 
 // Run by the stalled_sound test, whose sound library never returns from its

@@ -93,13 +93,13 @@ void ScaledScreenTest::surfacesHoldTheScreensPixels() {
     shown.setDevicePixelRatio(1);
     // (A grab is as many whole device pixels as the client covers; the
     // surface holds the last one it covers in part too.)
-    QCOMPARE(shown, tivra::testing::wholeImage(window).copy(QRect(QPoint(0, 0), shown.size())));
+    QCOMPARE(shown, window.image().copy(QRect(QPoint(0, 0), shown.size())));
     // The built-in picture has the detail of the screen's pixels.
     const auto seen = tivra::testing::builtInSharpness(p, window);
     QVERIFY2(seen.looksSharp(), qPrintable(seen.describe()));
     // Outlines are whole device pixels thick, sharp: black, then background.
     QTest::keyClick(form.get(), Qt::Key_F2);
-    const QImage image = tivra::testing::wholeImage(window);
+    const QImage image = window.image();
     const QRect cell = deviceCell(p, kReceiving, 1, 1, ratio());
     const int y = cell.center().y();
     for (int k = 0; k < line(); ++k)
@@ -125,7 +125,7 @@ void ScaledScreenTest::photosKeepTheirDetail() {
 // pixels its piece had on the untouched board: at a fractional ratio too,
 // moves copy pixels without seams or blur.
 void ScaledScreenTest::aWholeGameMovesExactPixels() {
-    const QImage untouched = tivra::testing::wholeImage(form->surfaces().window);
+    const QImage untouched = form->surfaces().window.image();
     QTest::keyClick(form.get(), Qt::Key_F2);
     Puzzle& p = form->puzzle();
     const int n = p.gridSize();
@@ -134,7 +134,7 @@ void ScaledScreenTest::aWholeGameMovesExactPixels() {
     tivra::testing::SeenMessage seen;
     tivra::testing::answerNextMessageBox(&seen, [&] {
         checked = true;
-        const QImage finished = tivra::testing::wholeImage(form->surfaces().window);
+        const QImage finished = form->surfaces().window.image();
         for (int row = 0; row < n && fault.isEmpty(); ++row)
             for (int col = 0; col < n && fault.isEmpty(); ++col)
                 if (interior(finished, deviceCell(p, kReceiving, col, row, ratio()), line()) !=
@@ -147,7 +147,7 @@ void ScaledScreenTest::aWholeGameMovesExactPixels() {
     QVERIFY(checked);
     QCOMPARE(fault, QString());
     QVERIFY(!p.GameActive);
-    QCOMPARE(tivra::testing::wholeImage(form->surfaces().window), untouched);
+    QCOMPARE(form->surfaces().window.image(), untouched);
 }
 
 void ScaledScreenTest::pressAt(Qt::MouseButton button, QPoint pixel) {
@@ -284,7 +284,7 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     QCOMPARE(form->clientArea()->size(), client);
     QCOMPARE(form->surfaces().window.size(), client * 2);
     // The piece taken is drawn at the new ratio, in its cell.
-    const QImage image = tivra::testing::wholeImage(form->surfaces().window);
+    const QImage image = form->surfaces().window.image();
     const QRect taken = deviceCell(p, kReceiving, 1, 0, 2.0);
     QVERIFY(image.pixel(taken.center()) != kWindowBackground);
     QCOMPARE(image.pixel(deviceCell(p, kSource, 2, 1, 2.0).center()), kWindowBackground);

@@ -48,6 +48,7 @@ private slots:
     void blocksClipAtTheEdges();
     void refreshReportsWhatChanged();
     void gridOutlineIsEveryBoxOutline();
+    void partStoredSurfaceShowsEveryPixel();
     void setupShowsOutlinesAndTheWholePicture();
     void cursorTwiceLeavesOneBlueBox();
     void exchangeWithItselfChangesNothing();
@@ -141,6 +142,72 @@ void PaintTest::gridOutlineIsEveryBoxOutline() {
     }
 }
 
+// A surface that stores only what is drawn on it shows exactly the pixels of
+// one that stores them all, whatever is drawn where, and reports every
+// pixel that changes.
+void PaintTest::partStoredSurfaceShowsEveryPixel() {
+    std::mt19937 random(20261208);
+    const QSize size(64, 48);
+    const QRgb colours[] = {qRgb(255, 128, 0), qRgb(0, 0, 0), qRgb(0, 0, 255), qRgb(5, 6, 7)};
+    Surface other(qRgb(9, 9, 9), size);
+    StretchBlt(other, 0, 0, 64, 48, codedPicture(16, 12), 0, 0, 16, 12);
+    for (int round = 0; round < 300; ++round) {
+        Surface whole(colours[0], size);
+        Surface part(colours[0], size, Surface::Storage::DrawnPartOnly);
+        RecordingObserver observer;
+        part.setObserver(&observer);
+        if (round % 2)
+            part.reserve(QRect(8, 6, 40, 30));
+        QImage before = part.image();
+        for (int step = 0; step < 16; ++step) {
+            auto any = [&](int below) { return static_cast<int>(random() % below); };
+            // Outlines from a few places and sizes, so that some are drawn
+            // again over themselves and over each other.
+            const bool onGrid = any(2) == 0;
+            const int x = onGrid ? 4 + 10 * any(3) : any(80) - 8;
+            const int y = onGrid ? -6 + 10 * any(3) : any(64) - 8;
+            const int w = onGrid ? 10 * (1 + any(3)) : any(24);
+            const int h = onGrid ? w : any(20);
+            const QRgb colour = colours[onGrid ? 1 + any(2) : any(4)];
+            const int count = onGrid ? w / 10 : 1 + any(4);
+            const int sx = any(64), sy = any(48);
+            // Mostly outlines, which stay unstored until other drawing
+            // comes near them.
+            const int drawing = any(12);
+            for (Surface* s : {&whole, &part}) {
+                if (drawing < 5)
+                    s->GridOutline(x, y, w / count, h / count, count, colour);
+                else if (drawing < 9)
+                    s->BoxOutline(x, y, x + w, y + h, colour);
+                else if (drawing == 9)
+                    BitBlt(*s, x, y, w, h, *s, sx, sy);
+                else if (drawing == 10)
+                    BitBlt(*s, x, y, w, h, other, sx, sy);
+                else
+                    s->fillRect(QRect(x, y, w, h), colour);
+            }
+            part.Refresh();
+            const QImage now = part.image();
+            QCOMPARE(now, whole.image());
+            const QRegion refreshed =
+                observer.refreshed.isEmpty() ? QRegion() : observer.refreshed.last();
+            observer.refreshed.clear();
+            for (int py = 0; py < size.height(); ++py)
+                for (int px = 0; px < size.width(); ++px) {
+                    QCOMPARE(part.pixel(px, py), now.pixel(px, py));
+                    if (now.pixel(px, py) != before.pixel(px, py))
+                        QVERIFY2(refreshed.contains(QPoint(px, py)),
+                                 qPrintable(QStringLiteral("round %1 step %2 pixel %3,%4")
+                                                .arg(round)
+                                                .arg(step)
+                                                .arg(px)
+                                                .arg(py)));
+                }
+            before = now;
+        }
+    }
+}
+
 void PaintTest::setupShowsOutlinesAndTheWholePicture() {
     Game game(QSize(1016, 714), codedPicture(400, 339));
     QVERIFY(game.painter.SetupBoard(4));
@@ -156,6 +223,8 @@ void PaintTest::setupShowsOutlinesAndTheWholePicture() {
     QCOMPARE(shown.pixel(533, 50), game.surfaces.Picture1.image.pixel(0, 0));
     QCOMPARE(shown.pixel(533 + 432, 50 + 366), game.surfaces.Picture1.image.pixel(399, 338));
     QCOMPARE(game.countPixels(kCursorColour), 0);
+    // Until a piece comes to it, the empty receiving grid takes no memory.
+    QCOMPARE(game.surfaces.window.storedArea(), QRect(533, 50, 433, 367));
     // Picture2 holds the same picture at its top-left corner, on its own grey.
     for (QPoint at : {QPoint(0, 0), QPoint(200, 100), QPoint(432, 366)})
         QCOMPARE(game.surfaces.Picture2.pixel(at.x(), at.y()), shown.pixel(at + QPoint(533, 50)));

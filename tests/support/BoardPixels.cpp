@@ -89,18 +89,7 @@ Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window) {
     const CellRec& first = puzzle.Board(kSource, 0, 0);
     const QRect board(device(first.X), device(first.Y), along(puzzle.BoardWidth, puzzle.CellWidth),
                       along(puzzle.BoardHeight, puzzle.CellHeight));
-    return builtInSharpness(wholeImage(window).copy(board), 1);
-}
-
-QImage wholeImage(const Surface& surface) {
-    QImage whole(surface.size(), QImage::Format_RGB32);
-    whole.fill(surface.background());
-    const QImage& stored = surface.image();
-    for (int y = 0; y < std::min(stored.height(), whole.height()); ++y)
-        std::memcpy(whole.scanLine(y), stored.constScanLine(y),
-                    static_cast<std::size_t>(std::min(stored.width(), whole.width())) *
-                        sizeof(QRgb));
-    return whole;
+    return builtInSharpness(window.image().copy(board), 1);
 }
 
 int countColour(const QImage& image, QRgb colour) {
@@ -195,11 +184,12 @@ QString placesFault(const Puzzle& p,
 } // namespace
 
 QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) {
+    const QImage shown = window.image();
     return placesFault(p, [&](int side, int col, int row) {
         const CellRec& cell = p.Board(side, col, row);
-        return compareInterior(p, window.image(), cell.X, cell.Y,
-                               cell.Full == kTrue ? &homes : nullptr, cell.PieceCol * p.CellWidth,
-                               cell.PieceRow * p.CellHeight, window.background());
+        return compareInterior(p, shown, cell.X, cell.Y, cell.Full == kTrue ? &homes : nullptr,
+                               cell.PieceCol * p.CellWidth, cell.PieceRow * p.CellHeight,
+                               window.background());
     });
 }
 

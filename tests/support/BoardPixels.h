@@ -29,10 +29,6 @@ inline QImage freshHomeGrid(const LoadedPicture& picture, QSize client, int divi
     return paintFreshBoard(picture, client, divisions).homes;
 }
 
-// The whole surface as the player sees it: its stored pixels, and background
-// beyond them.
-QImage wholeImage(const Surface& surface);
-
 // The mean difference of two images of one size, per channel.
 double meanDifference(const QImage& a, const QImage& b);
 
