@@ -44,6 +44,13 @@ void put32le(QByteArray& bytes, int at, quint32 value) {
     qToLittleEndian(value, bytes.data() + at);
 }
 
+qint32 get32le(const QByteArray& bytes, int at) {
+    quint32 value = 0;
+    for (int k = 3; k >= 0; --k)
+        value = value << 8 | static_cast<quint8>(bytes.at(at + k));
+    return static_cast<qint32>(value);
+}
+
 // A bitmap whose header claims width x height but that holds a few bytes only.
 QByteArray lyingBitmap(int width, int height) {
     QByteArray bytes(54 + 64, '\0');
@@ -125,8 +132,8 @@ QByteArray strayBytesBeforeAMarker(const QByteArray& jpeg) {
 // A bitmap stored top-down: a negative height, the first row first.
 QByteArray topDownBitmap(const QImage& picture) {
     QByteArray bytes = encoded(picture.convertToFormat(QImage::Format_RGB888), "BMP");
-    const int offset = qFromLittleEndian<qint32>(bytes.constData() + 10);
-    const int height = qFromLittleEndian<qint32>(bytes.constData() + 22);
+    const int offset = get32le(bytes, 10);
+    const int height = get32le(bytes, 22);
     const int row = static_cast<int>((bytes.size() - offset) / height);
     QByteArray flipped = bytes.left(offset);
     for (int y = height - 1; y >= 0; --y)

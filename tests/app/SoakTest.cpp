@@ -242,10 +242,10 @@ QString SoakTest::fault() {
     if (ratio() != 1.0)
         return idle ? QString() : tivra::testing::scaledBoardFault(p, form->surfaces().window);
     const tivra::testing::FreshBoard& want = expected();
-    if (form->surfaces().Picture2.image() != want.reference)
+    if (!tivra::testing::shows(form->surfaces().Picture2, want.reference))
         return QStringLiteral("Picture2 does not hold the whole picture");
     if (idle)
-        return form->surfaces().window.image() == want.idle
+        return tivra::testing::shows(form->surfaces().window, want.idle)
                    ? QString()
                    : QStringLiteral("the idle board is not the whole picture");
     return tivra::testing::boardFault(p, form->surfaces().window, want.homes);

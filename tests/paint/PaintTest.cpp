@@ -192,17 +192,20 @@ void PaintTest::partStoredSurfaceShowsEveryPixel() {
             const QRegion refreshed =
                 observer.refreshed.isEmpty() ? QRegion() : observer.refreshed.last();
             observer.refreshed.clear();
+            int misread = 0, unreported = 0;
             for (int py = 0; py < size.height(); ++py)
                 for (int px = 0; px < size.width(); ++px) {
-                    QCOMPARE(part.pixel(px, py), now.pixel(px, py));
-                    if (now.pixel(px, py) != before.pixel(px, py))
-                        QVERIFY2(refreshed.contains(QPoint(px, py)),
-                                 qPrintable(QStringLiteral("round %1 step %2 pixel %3,%4")
-                                                .arg(round)
-                                                .arg(step)
-                                                .arg(px)
-                                                .arg(py)));
+                    misread += part.pixel(px, py) != now.pixel(px, py);
+                    unreported += now.pixel(px, py) != before.pixel(px, py) &&
+                                  !refreshed.contains(QPoint(px, py));
                 }
+            QVERIFY2(misread == 0 && unreported == 0,
+                     qPrintable(QStringLiteral("round %1 step %2: %3 pixels misread, %4 changed "
+                                               "unreported")
+                                    .arg(round)
+                                    .arg(step)
+                                    .arg(misread)
+                                    .arg(unreported)));
             before = now;
         }
     }

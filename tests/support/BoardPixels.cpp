@@ -92,6 +92,23 @@ Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window) {
     return builtInSharpness(window.image().copy(board), 1);
 }
 
+bool shows(const Surface& surface, const QImage& pixels) {
+    if (pixels.size() != surface.size() || pixels.format() != QImage::Format_RGB32)
+        return false;
+    constexpr int kRows = 64;
+    const int width = surface.ScaleWidth();
+    QImage band(width, kRows, QImage::Format_RGB32);
+    for (int top = 0; top < surface.ScaleHeight(); top += kRows) {
+        const int rows = std::min(kRows, surface.ScaleHeight() - top);
+        surface.render(band, QRect(0, top, width, rows));
+        for (int y = 0; y < rows; ++y)
+            if (std::memcmp(band.constScanLine(y), pixels.constScanLine(top + y),
+                            static_cast<std::size_t>(width) * sizeof(QRgb)) != 0)
+                return false;
+    }
+    return true;
+}
+
 int countColour(const QImage& image, QRgb colour) {
     int count = 0;
     for (int y = 0; y < image.height(); ++y) {
@@ -184,7 +201,11 @@ QString placesFault(const Puzzle& p,
 } // namespace
 
 QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) {
-    const QImage shown = window.image();
+    // Drawn into one kept image: a soak checks the board after every event.
+    static QImage shown;
+    if (shown.size() != window.size())
+        shown = QImage(window.size(), QImage::Format_RGB32);
+    window.render(shown, QRect(QPoint(0, 0), window.size()));
     return placesFault(p, [&](int side, int col, int row) {
         const CellRec& cell = p.Board(side, col, row);
         return compareInterior(p, shown, cell.X, cell.Y, cell.Full == kTrue ? &homes : nullptr,

@@ -57,6 +57,10 @@ Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window);
 // How many pixels of an image have this colour.
 int countColour(const QImage& image, QRgb colour);
 
+// Whether a surface shows exactly these pixels, read a band of rows at a time
+// rather than copied whole.
+bool shows(const Surface& surface, const QImage& pixels);
+
 // Full, PieceCol and PieceRow of every cell of both grids, for comparing the
 // pieces' places before and after something.
 QList<int> tableState(const Puzzle& puzzle);
