@@ -72,6 +72,20 @@ void MoveByMouse(benchmark::State& state) {
     form->Renunta_Click();
 }
 
+// The first piece taken after New Game: the empty receiving grid is stored
+// only then, once a game.
+void FirstMove(benchmark::State& state) {
+    Form1* form = shownWindow();
+    Puzzle& p = form->puzzle();
+    for (auto _ : state) {
+        state.PauseTiming();
+        form->JocNou_Click();
+        state.ResumeTiming();
+        QTest::mousePress(form->clientArea(), Qt::RightButton, {}, centre(p, kSource, 1, 1));
+    }
+    form->Renunta_Click();
+}
+
 void NewGame(benchmark::State& state) {
     Form1* form = shownWindow();
     for (auto _ : state)
@@ -179,6 +193,7 @@ const PhotoFile kPhotos[] = {
 } // namespace
 
 BENCHMARK(MoveByMouse)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FirstMove)->Unit(benchmark::kMicrosecond);
 BENCHMARK(NewGame)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
