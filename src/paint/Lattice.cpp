@@ -40,7 +40,9 @@ QRect Lattice::paint(QImage& image, QPoint origin, const QRect& clip) const {
     // Outlines are mostly drawn over themselves: only the pixels that change
     // are written and reported.
     QRect changed;
-    auto line = [&](int y) { return reinterpret_cast<QRgb*>(image.scanLine(y - origin.y())); };
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    auto line = [&](int y) { return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride); };
     const auto differs = [this](QRgb pixel) { return pixel != colour; };
     for (int k = 0; k <= count; ++k) {
         const int y = top + k * cellHeight;
