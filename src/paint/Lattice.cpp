@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace tivra {
 
@@ -33,46 +34,70 @@ bool Lattice::covers(const Lattice& other) const {
     return true;
 }
 
+namespace {
+
+// The lines k = first .. last, of those from `start` a `step` apart, that lie
+// within [low, high], itself within the lattice.
+std::pair<int, int> linesWithin(int start, int step, int low, int high) {
+    if (step == 0)
+        return {0, 0};
+    return {(low - start + step - 1) / step, (high - start) / step};
+}
+
+} // namespace
+
 QRect Lattice::paint(QImage& image, QPoint origin, const QRect& clip) const {
     const QRect area = clip.intersected(bounds());
     if (area.isEmpty())
         return {};
     // Outlines are mostly drawn over themselves: only the pixels that change
     // are written and reported.
-    QRect changed;
+    const QRgb ink = colour;
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    auto line = [&](int y) { return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride); };
-    const auto differs = [this](QRgb pixel) { return pixel != colour; };
-    for (int k = 0; k <= count; ++k) {
+    // The pixel at (x, y) of the surface.
+    auto at = [&](int x, int y) {
+        return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride) + (x - origin.x());
+    };
+    const auto differs = [ink](QRgb pixel) { return pixel != ink; };
+    int changedLeft = area.right() + 1, changedRight = area.left() - 1;
+    int changedTop = area.bottom() + 1, changedBottom = area.top() - 1;
+    auto note = [&](int fromX, int toX, int y) {
+        changedLeft = std::min(changedLeft, fromX);
+        changedRight = std::max(changedRight, toX);
+        changedTop = std::min(changedTop, y);
+        changedBottom = std::max(changedBottom, y);
+    };
+    const auto [firstRow, lastRow] = linesWithin(top, cellHeight, area.top(), area.bottom());
+    for (int k = firstRow; k <= lastRow; ++k) {
         const int y = top + k * cellHeight;
-        if (y < area.top() || y > area.bottom())
-            continue;
-        QRgb* const begin = line(y) + (area.left() - origin.x());
+        QRgb* const begin = at(area.left(), y);
         QRgb* const end = begin + area.width();
         QRgb* const first = std::find_if(begin, end, differs);
         if (first == end)
             continue;
         const auto last = std::find_if(std::make_reverse_iterator(end),
                                        std::make_reverse_iterator(first), differs);
-        std::fill(first, last.base(), colour);
-        const int x = area.left() + static_cast<int>(first - begin);
-        changed |= QRect(QPoint(x, y), QPoint(x + static_cast<int>(last.base() - first) - 1, y));
-        if (cellHeight == 0)
-            break;
+        std::fill(first, last.base(), ink);
+        note(area.left() + static_cast<int>(first - begin),
+             area.left() + static_cast<int>(last.base() - begin) - 1, y);
     }
+    const auto [firstColumn, lastColumn] = linesWithin(left, cellWidth, area.left(), area.right());
+    const int firstX = left + firstColumn * cellWidth;
+    const int columns = lastColumn - firstColumn + 1;
+    const int step = cellWidth;
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        QRgb* const pixels = line(y);
-        for (int k = 0, x = left; k <= count; ++k, x += cellWidth) {
-            if (x >= area.left() && x <= area.right() && pixels[x - origin.x()] != colour) {
-                pixels[x - origin.x()] = colour;
-                changed |= QRect(x, y, 1, 1);
+        QRgb* pixel = at(firstX, y);
+        for (int c = 0; c < columns; ++c, pixel += step) {
+            if (*pixel != ink) {
+                *pixel = ink;
+                note(firstX + c * step, firstX + c * step, y);
             }
-            if (cellWidth == 0)
-                break;
         }
     }
-    return changed;
+    if (changedLeft > changedRight)
+        return {};
+    return QRect(QPoint(changedLeft, changedTop), QPoint(changedRight, changedBottom));
 }
 
 } // namespace tivra
