@@ -139,7 +139,7 @@ void drawPicture(Surface& dest, const QRect& area, const LoadedPicture& picture)
                    picture.image.width(), picture.image.height());
         return;
     }
-    if (QRect(QPoint(0, 0), dest.size()).contains(area)) {
+    if (dest.rect().contains(area)) {
         QImage& pixels = dest.pixelsFor(area);
         picture.drawScaled(pixels, area.translated(-dest.storedArea().topLeft()));
         dest.markDrawn(area);

@@ -34,21 +34,20 @@ void Surface::Cls() {
         if (image_.size() != size_)
             image_ = QImage(size_, QImage::Format_RGB32);
         image_.fill(background_);
-        stored_ = QRect(QPoint(0, 0), size_);
+        stored_ = rect();
     } else {
         image_ = QImage();
         stored_ = QRect();
     }
-    markDrawn(QRect(QPoint(0, 0), size_));
+    markDrawn(rect());
 }
 
 QImage Surface::image() const {
     drawPending();
-    const QRect whole(QPoint(0, 0), size_);
-    if (stored_ == whole)
+    if (stored_ == rect())
         return image_;
     QImage pixels(size_, QImage::Format_RGB32);
-    render(pixels, whole);
+    render(pixels, rect());
     return pixels;
 }
 
@@ -81,7 +80,7 @@ QRgb Surface::pixel(int x, int y) const {
 
 QImage& Surface::pixelsFor(const QRect& area) {
     drawPending();
-    const QRect clipped = area.intersected(QRect(QPoint(0, 0), size_));
+    const QRect clipped = area.intersected(rect());
     if (!clipped.isEmpty() && !stored_.contains(clipped))
         grow(clipped);
     return image_;
@@ -91,14 +90,13 @@ QImage& Surface::pixelsFor(const QRect& area) {
 // part has to grow at all.
 void Surface::grow(const QRect& area) {
     QRect next = stored_.isEmpty() ? area : (stored_ | area | room_);
-    next &= QRect(QPoint(0, 0), size_);
+    next &= rect();
     QImage larger(next.size(), QImage::Format_RGB32);
     render(larger, next);
     image_ = std::move(larger);
     stored_ = next;
-    const QRect whole(QPoint(0, 0), size_);
     std::erase_if(lattices_, [&](const Lattice& lattice) {
-        return stored_.contains(lattice.bounds().intersected(whole));
+        return stored_.contains(lattice.bounds().intersected(rect()));
     });
 }
 
@@ -117,7 +115,7 @@ void fillClipped(QImage& image, const QRect& area, QRgb colour) {
 } // namespace
 
 void Surface::fillRect(const QRect& area, QRgb colour) {
-    const QRect clipped = area.intersected(QRect(QPoint(0, 0), size_));
+    const QRect clipped = area.intersected(rect());
     if (clipped.isEmpty())
         return;
     QImage& pixels = pixelsFor(clipped);
@@ -151,7 +149,7 @@ void Surface::GridOutline(int left, int top, int cellWidth, int cellHeight, int 
 
 // Onto the stored pixels it crosses, and kept as a lattice for the rest.
 void Surface::drawLattice(const Lattice& lattice) {
-    const QRect bounds = lattice.bounds().intersected(QRect(QPoint(0, 0), size_));
+    const QRect bounds = lattice.bounds().intersected(rect());
     if (bounds.isEmpty())
         return;
     drawPending();
@@ -182,7 +180,7 @@ QRect Surface::keepLattice(const Lattice& lattice) {
         QRect all;
         for (const Lattice& kept : lattices_)
             all |= kept.bounds();
-        grow(all.intersected(QRect(QPoint(0, 0), size_)));
+        grow(all.intersected(rect()));
     }
     return changed;
 }
@@ -199,7 +197,7 @@ void Surface::markDrawn(const QRect& area) {
     // A few separate rectangles (the two cells of a move) are sent to the
     // screen as they are; many are merged into the box around them.
     constexpr int kMostRectangles = 16;
-    drawn_ += area.intersected(QRect(QPoint(0, 0), size_));
+    drawn_ += area.intersected(rect());
     if (drawn_.rectCount() > kMostRectangles)
         drawn_ = drawn_.boundingRect();
     if (!drawnReported_ && !drawn_.isEmpty() && observer_) {
@@ -277,7 +275,7 @@ void StretchBlt(Surface& dest, int x, int y, int w, int h, const QImage& src, in
         src.format() == QImage::Format_RGB32 || src.format() == QImage::Format_ARGB32
             ? src
             : src.convertToFormat(QImage::Format_RGB32);
-    const QRect target = QRect(x, y, w, h).intersected(QRect(QPoint(0, 0), dest.size()));
+    const QRect target = QRect(x, y, w, h).intersected(dest.rect());
     if (target.isEmpty())
         return;
     QImage& to = dest.pixelsFor(target);

@@ -40,6 +40,7 @@ public:
     double ratio() const { return ratio_; }
     void setRatio(double ratio) { ratio_ = ratio; }
     QSize size() const { return size_; }
+    QRect rect() const { return QRect(QPoint(0, 0), size_); }
     int ScaleWidth() const { return size_.width(); }
     int ScaleHeight() const { return size_.height(); }
     // Every pixel of the surface, stored or not.
