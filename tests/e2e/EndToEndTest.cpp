@@ -711,7 +711,8 @@ void EndToEndTest::startOnSway(const QString& mode, QProcess& player) {
     sway = std::make_unique<SwayDesktop>();
     QVERIFY(sway->start(mode, env));
     env = sway->clientEnv();
-    QCOMPARE(sway->freeArea(), QRect(0, 30, 1920, 1050)); // under the bar
+    // Under the bar, once the bar is up.
+    QTRY_COMPARE_WITH_TIMEOUT(sway->freeArea(), QRect(0, 30, 1920, 1050), 10000);
     startGame(player, env);
     QVERIFY(player.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Have fun!"), 10000);
@@ -757,6 +758,8 @@ void EndToEndTest::fitsAStackingWaylandDesktop() {
     QProcess player;
     auto stop = qScopeGuard([&] { stopSway(player); });
     startOnSway("floating", player);
+    if (QTest::currentTestFailed())
+        return;
     QTest::qWait(300);
     const QRect free = sway->freeArea();
     const SwayWindow window = sway->windows().at("Have fun!");
@@ -802,6 +805,8 @@ void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
     QProcess player;
     auto stop = qScopeGuard([&] { stopSway(player); });
     startOnSway("tiling", player);
+    if (QTest::currentTestFailed())
+        return;
     QTest::qWait(300);
     const SwayWindow window = sway->windows().at("Have fun!");
     QVERIFY(!window.floating);
