@@ -195,8 +195,9 @@ private:
     // its menu bar (the first frame can come well after the window on a slow
     // machine), with the client area's first row in the screen's pixels.
     QImage windowShown(const QString& name, int limit, int& top);
-    // The screen once `ready` sees what a key or a click brings, or after five
-    // seconds, for the checks that follow to tell what is wrong.
+    // The screen once `ready` sees what a key or a click brings and it has
+    // settled (New Game shows each of its exchanges), or after five seconds,
+    // for the checks that follow to tell what is wrong.
     QImage screenOnce(const std::function<bool(const QImage&)>& ready, const QString& name = {});
     QPoint screenPoint(int side, int col, int row, bool centre = true) const;
     // Tests of a shown screen: a window's client area painted down to its far
@@ -289,8 +290,9 @@ QImage EndToEndTest::screenOnce(const std::function<bool(const QImage&)>& ready,
     QImage shot;
     static_cast<void>(QTest::qWaitFor(
         [&] {
+            const QImage before = shot;
             shot = screenshot(name);
-            return ready(shot);
+            return ready(shot) && shot == before;
         },
         5000)); // the caller checks what it shows
     return shot;
@@ -685,6 +687,7 @@ void EndToEndTest::endsAtOnceWithAStalledSoundServer() {
     };
     xdotool({"key", "F2"});
     QTRY_VERIFY_WITH_TIMEOUT(soundCalls().contains("open"), 5000);
+    screenOnce(cursorAt(0, 0)); // shuffled
     // Moves until one sound is stuck in the server; every move shows at once.
     const QPoint slot = screenPoint(kSource, 0, 0);
     const QPoint cell = screenPoint(kReceiving, 0, 0);
