@@ -394,13 +394,14 @@ void EndToEndTest::loadThroughTheDialog(const QString& window, const QString& fi
 
 void EndToEndTest::initTestCase() {
     env = QProcessEnvironment::systemEnvironment();
-    // A display number nobody uses.
-    int number = 70 + static_cast<int>(QCoreApplication::applicationPid() % 100);
-    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-        ++number;
-    display = QStringLiteral(":%1").arg(number);
-    server.start("Xvfb", {display, "-screen", "0", "1920x1080x24", "-noreset", "-nolisten", "tcp"});
+    // The server picks a display nobody uses and tells its number once it
+    // takes clients.
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1920x1080x24", "-noreset",
+                          "-nolisten", "tcp"});
     QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 10000);
+    display = ":" + QString::fromLatin1(server.readLine().trimmed());
     env.insert("DISPLAY", display);
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.remove("QT_QPA_PLATFORMTHEME");
@@ -408,8 +409,6 @@ void EndToEndTest::initTestCase() {
     // now and then crashes in its own tracer here (ptrace-based, racing the
     // X and decoder threads); the in-process window tests check for leaks.
     env.insert("ASAN_OPTIONS", "detect_leaks=0");
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)),
-                             10000);
 }
 
 void EndToEndTest::cleanupTestCase() {
