@@ -32,6 +32,14 @@ bool near(QRgb a, QRgb b) {
     return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 12;
 }
 
+// The first row from `top` (before `limit`) where column x shows the board's
+// background: the client area's, under the menu bar; `limit` if none does.
+int belowMenuBar(const QImage& shot, int x, int top, int limit) {
+    while (top < limit && !near(shot.pixel(x, top), kWindowBackground))
+        ++top;
+    return top;
+}
+
 // Starts the game with its output passed on, but for the lines the sound
 // library's ALSA fallback prints on a machine without a sound card: dozens a
 // move, they would hide the test's own report.
@@ -196,9 +204,10 @@ private:
     // machine), with the client area's first row in the screen's pixels.
     QImage windowShown(const QString& name, int limit, int& top);
     // The screen once `ready` sees what a key or a click brings and it has
-    // settled (New Game shows each of its exchanges), or after five seconds,
+    // settled (New Game shows each of its exchanges), or after `timeout` ms,
     // for the checks that follow to tell what is wrong.
-    QImage screenOnce(const std::function<bool(const QImage&)>& ready, const QString& name = {});
+    QImage screenOnce(const std::function<bool(const QImage&)>& ready, const QString& name = {},
+                      int timeout = 5000);
     QPoint screenPoint(int side, int col, int row, bool centre = true) const;
     // Tests of a shown screen: a window's client area painted down to its far
     // corner, the cursor drawn on a receiving cell.
@@ -272,21 +281,16 @@ QImage EndToEndTest::screenshot(const QString& name) {
 }
 
 QImage EndToEndTest::windowShown(const QString& name, int limit, int& top) {
-    QImage shot;
-    static_cast<void>(QTest::qWaitFor(
-        [&] {
-            shot = screenshot(name);
-            for (top = 0; top < limit; ++top)
-                if (near(shot.pixel(kScreen.width() - 3, top), kWindowBackground))
-                    break;
+    return screenOnce(
+        [&](const QImage& shown) {
+            top = belowMenuBar(shown, kScreen.width() - 3, 0, limit);
             return top > 5 && top < limit;
         },
-        10000)); // the caller checks what it shows
-    return shot;
+        name, 10000);
 }
 
 QImage EndToEndTest::screenOnce(const std::function<bool(const QImage&)>& ready,
-                                const QString& name) {
+                                const QString& name, int timeout) {
     QImage shot;
     static_cast<void>(QTest::qWaitFor(
         [&] {
@@ -294,7 +298,7 @@ QImage EndToEndTest::screenOnce(const std::function<bool(const QImage&)>& ready,
             shot = screenshot(name);
             return ready(shot) && shot == before;
         },
-        5000)); // the caller checks what it shows
+        timeout)); // the caller checks what it shows
     return shot;
 }
 
@@ -735,10 +739,7 @@ void EndToEndTest::stopSway(QProcess& player) {
 
 void EndToEndTest::findBoard(const QImage& shot, const QRect& client) {
     clientLeft = client.left();
-    clientTop = client.top();
-    while (clientTop < client.bottom() &&
-           !near(shot.pixel(client.right() - 3, clientTop), kWindowBackground))
-        ++clientTop;
+    clientTop = belowMenuBar(shot, client.right() - 3, client.top(), client.bottom());
     QVERIFY2(clientTop - client.top() > 5 && clientTop - client.top() < 100,
              "no menu bar above the board");
     QVERIFY(layout.ComputeLayout(client.width(), client.bottom() + 1 - clientTop, 400, 339, 4));
