@@ -11,12 +11,24 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
 using namespace tivra;
+
+namespace {
+
+// Loads a picture as the player's and waits for it to be on the board.
+bool loadAndWait(Form1& form, const QString& file) {
+    QSignalSpy ended(&form, &Form1::pictureLoadEnded);
+    form.loadPictureFile(file);
+    return (!ended.isEmpty() || ended.wait(15000)) && ended.constFirst().constFirst().toBool();
+}
+
+} // namespace
 
 namespace {
 
@@ -150,7 +162,7 @@ void LoadPhoto(benchmark::State& state, const PhotoFile& kind, Decoding decoding
     form->Renunta_Click();
     const QString small = dir.filePath(QStringLiteral("small.jpg"));
     saveWithQt(grainyPhoto(400, 339), small, "jpg", false);
-    form->loadPictureFile(small); // back to a small picture
+    loadAndWait(*form, small); // back to a small picture
     // A refusal's message box is closed, so that the run goes on to report it.
     QTimer refusals;
     refusals.setInterval(50);
@@ -170,7 +182,7 @@ void LoadPhoto(benchmark::State& state, const PhotoFile& kind, Decoding decoding
             QTest::qWait(300);
             state.ResumeTiming();
         }
-        loaded = form->loadPictureFile(file) && loaded;
+        loaded = loadAndWait(*form, file) && loaded;
     }
     state.counters["peak_extra_MB"] = static_cast<double>(peakMemoryKb() - before) / 1024.0;
     form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));

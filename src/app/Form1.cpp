@@ -4,6 +4,7 @@
 #include "Form3.h"
 #include "Module1.h"
 #include "PictureDialog.h"
+#include "PictureLoading.h"
 #include "SurfaceView.h"
 #include "picture/DefaultPicture.h"
 #include "picture/HelperDecode.h"
@@ -12,13 +13,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
-#include <QShortcut>
 #include <QWindow>
 #include <chrono>
 #include <cmath>
@@ -76,12 +75,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     });
 
     createMenus();
-    cancelLoad_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    cancelLoad_->setEnabled(false);
-    connect(cancelLoad_, &QShortcut::activated, this, [this] {
-        if (loading_)
-            loading_->cancel();
-    });
+    loading_ = new PictureLoading(this);
+    connect(loading_, &PictureLoading::busyChanged, this, &Form1::pauseCommands);
+    connect(loading_, &PictureLoading::decoded, this, &Form1::pictureDecoded);
+    connect(loading_, &PictureLoading::cancelled, this, &Form1::pictureCancelled);
     Form_Load();
 }
 
@@ -141,7 +138,7 @@ void Form1::Form_Load() {
     }
     appPath_ = QCoreApplication::applicationDirPath();
     soundFile_ = MoveSound::fileFor(appPath_);
-    decodeHelper_ = decodeHelperFor(appPath_);
+    loading_->setHelper(decodeHelperFor(appPath_));
     Module1::Divisions = 4;
     surfaces_.Picture1 = defaultPicture();
     fitMinimumSizeToPicture();
@@ -197,16 +194,18 @@ void Form1::clientResized(QSize size) {
 }
 
 void Form1::layOutClient(QSize size) {
-    // The surfaces hold the screen's own pixels: on a scaled screen a
-    // picture shows all the detail the screen can.
-    const double ratio = client_->devicePixelRatioF();
-    painter_.setClient(size, ratio);
-    for (tivra::Surface* surface : {&surfaces_.window, &surfaces_.Picture2, &surfaces_.Picture3})
-        surface->setRatio(ratio);
-    decodeForScreen();
-    surfaces_.window.resize(onDevice(size, ratio));
-    surfaces_.Picture2.resize(onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
-    reference_->setGeometry(QRect(QPoint(0, 0), size));
+    // While a picture decodes the board stays as it is; it is laid out once,
+    // with the picture, when the decode ends.
+    if (loading_->busy()) {
+        layoutPending_ = true;
+        return;
+    }
+    if (sharpenForScreen()) {
+        layoutPending_ = true;
+        return;
+    }
+    layoutPending_ = false;
+    fitSurfaces(size);
     if (!boardLaidOut_) {
         boardLaidOut_ = true;
         painter_.LayOutNewBoard(Module1::Divisions);
@@ -218,60 +217,95 @@ void Form1::layOutClient(QSize size) {
     }
 }
 
-// A photo is held decoded for the largest board its screen can show. Moved
-// to a screen of a higher ratio, it is decoded again from its file, so that
-// the pieces keep all the detail that screen shows; the game goes on.
-void Form1::decodeForScreen() {
+void Form1::fitSurfaces(QSize size) {
+    // The surfaces hold the screen's own pixels: on a scaled screen a
+    // picture shows all the detail the screen can.
+    const double ratio = client_->devicePixelRatioF();
+    painter_.setClient(size, ratio);
+    for (tivra::Surface* surface : {&surfaces_.window, &surfaces_.Picture2, &surfaces_.Picture3})
+        surface->setRatio(ratio);
+    surfaces_.window.resize(onDevice(size, ratio));
+    surfaces_.Picture2.resize(onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
+    reference_->setGeometry(QRect(QPoint(0, 0), size));
+}
+
+// A photo is held decoded for the largest board its screen can show. On a
+// larger board (a screen of a higher ratio, a window grown past its screen)
+// it is decoded again from its file, so that the pieces keep all the detail
+// the screen shows; the game goes on once it is back.
+bool Form1::sharpenForScreen() {
     const tivra::LoadedPicture& picture = surfaces_.Picture1;
     const QSize wanted = largestBoard();
     if (pictureFile_.isEmpty() || picture.image.size() == picture.pixelSize ||
         (wanted.width() <= decodedFor_.width() && wanted.height() <= decodedFor_.height()))
-        return;
-    if (loading_)
-        return;
+        return false;
     decodedFor_ = decodedFor_.expandedTo(wanted);
-    bool cancelled = false;
-    PictureLoadResult result = decodeInHelper(pictureFile_, pictureFormat_, wanted, &cancelled);
-    // The file may have changed since: only the same picture replaces it.
-    if (result.picture && result.picture->pixelSize == picture.pixelSize)
-        surfaces_.Picture1.image = std::move(result.picture->image);
+    return loading_->decode({PictureRequest::Purpose::Sharpen, pictureFile_, pictureName_, wanted});
 }
 
-// Every picture file is decoded in the confined helper program. The window
-// goes on repainting and answering meanwhile; the commands that would change
-// the board wait, Esc gives up, and a picture dropped meanwhile replaces it.
-PictureLoadResult Form1::decodeInHelper(const QString& path, const QString& formatHint, QSize size,
-                                        bool* cancelled) {
-    *cancelled = false;
-    if (decodeHelper_.isEmpty()) // the benchmarks' baseline
-        return loadPicture(path, size);
-    HelperDecode decode(decodeHelper_, std::move(nextHelper_));
-    QEventLoop waiting;
-    std::optional<PictureLoadResult> answer;
-    connect(&decode, &HelperDecode::finished, &waiting, [&](const PictureLoadResult& result) {
-        answer = result;
-        waiting.quit();
-    });
-    const QList<QAction*> paused = {JocNou, Optiuni, IncarcaPoza, ArataPoza, Renunta};
-    QList<bool> enabled;
-    for (QAction* item : paused) {
-        enabled << item->isEnabled();
-        item->setEnabled(false);
+// The commands that would change the board wait for the decode; the board
+// takes no keys or presses meanwhile.
+void Form1::pauseCommands(bool paused) {
+    const QList<QAction*> commands = {JocNou, Optiuni, IncarcaPoza, ArataPoza, Renunta};
+    if (paused) {
+        pausedCommands_.clear();
+        for (QAction* item : commands) {
+            pausedCommands_ << item->isEnabled();
+            item->setEnabled(false);
+        }
+        return;
     }
-    loading_ = &decode;
-    cancelLoad_->setEnabled(true);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    decode.start(path, formatHint, size);
-    if (!answer)
-        waiting.exec();
-    QApplication::restoreOverrideCursor();
-    cancelLoad_->setEnabled(false);
-    loading_ = nullptr;
-    for (qsizetype i = 0; i < paused.size(); ++i)
-        paused[i]->setEnabled(enabled[i]);
-    // The program was told to end while it waited.
-    *cancelled = decode.cancelled() || !answer;
-    return answer.value_or(PictureLoadResult{});
+    for (qsizetype i = 0; i < commands.size() && i < pausedCommands_.size(); ++i)
+        commands[i]->setEnabled(pausedCommands_[i]);
+}
+
+void Form1::pictureDecoded(const PictureRequest& request, const PictureLoadResult& result) {
+    if (request.purpose == PictureRequest::Purpose::Sharpen) {
+        // The file may have changed since: only the same picture replaces it.
+        if (result.picture && request.path == pictureFile_ &&
+            result.picture->pixelSize == surfaces_.Picture1.pixelSize)
+            surfaces_.Picture1.image = std::move(result.picture->image);
+        layOutClient(client_->size());
+        return;
+    }
+    bool playable = false;
+    if (result.picture) {
+        // Refuse a picture whose cells would vanish at the largest grid size.
+        tivra::Puzzle trial;
+        const QSize client = client_->size();
+        playable = trial.ComputeLayout(client.width(), client.height(),
+                                       result.picture->ScaleWidth(), result.picture->ScaleHeight(),
+                                       std::max<int>(Module1::kLargestGrid, Module1::Divisions));
+    }
+    if (!playable) {
+        if (layoutPending_)
+            layOutClient(client_->size());
+        showMessage(
+            QStringLiteral("Tivra"),
+            QStringLiteral("Fisierul \"%1\" nu poate fi folosit ca poza.").arg(request.name));
+        emit pictureLoadEnded(false);
+        return;
+    }
+    surfaces_.Picture1 = std::move(*result.picture);
+    pictureFile_ = QFileInfo(request.path).absoluteFilePath();
+    pictureName_ = request.name;
+    decodedFor_ = request.maxDecoded;
+    fitMinimumSizeToPicture();
+    layoutPending_ = false;
+    boardLaidOut_ = true;
+    fitSurfaces(client_->size());
+    painter_.SetupBoard(Module1::Divisions);
+    emit pictureLoadEnded(true);
+    // The window grew past what the picture was decoded for meanwhile.
+    if (sharpenForScreen())
+        layoutPending_ = true;
+}
+
+void Form1::pictureCancelled(const PictureRequest& request) {
+    if (layoutPending_)
+        layOutClient(client_->size());
+    if (request.purpose == PictureRequest::Purpose::Load)
+        emit pictureLoadEnded(false);
 }
 
 // The first frame's layout, at the latest when something needs the board.
@@ -350,7 +384,7 @@ void Form1::showSourceCursor() {
 
 void Form1::Form_KeyDown(int KeyCode) {
     layOutFirstFrame();
-    if (!puzzle_.GameActive)
+    if (!puzzle_.GameActive || loading_->busy())
         return;
     const bool keyboardMove = KeyCode == kTab || KeyCode == kReturn || KeyCode == kSpace;
     // The whole picture hides the board: the keys that move pieces do not
@@ -411,7 +445,7 @@ void Form1::Form_MouseDown(int Button, float x, float y) {
 
 // A press at these points of the layout, as each grid's hit test reads it.
 void Form1::pressBoard(int Button, QPoint onSource, QPoint onReceiving) {
-    if (!puzzle_.GameActive)
+    if (!puzzle_.GameActive || loading_->busy())
         return;
     if (Button == 2 &&
         puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow).Full == tivra::kFalse) {
@@ -456,67 +490,40 @@ QSize Form1::largestBoard() const {
     return onDevice(board, client_->devicePixelRatioF());
 }
 
-bool Form1::loadPictureFile(const QString& path) {
-    return loadPictureFile(path, QFileInfo(path).fileName());
+void Form1::loadPictureFile(const QString& path) {
+    loadPictureFile(path, QFileInfo(path).fileName());
 }
 
-bool Form1::loadPictureFile(const QString& path, const QString& name) {
+void Form1::loadPictureFile(const QString& path, const QString& name) {
     layOutFirstFrame();
-    // A very large photo takes a moment: the pointer says so.
-    const QSize decodeFor = largestBoard();
-    bool cancelled = false;
-    const QString formatHint = QFileInfo(name).suffix();
-    PictureLoadResult result = decodeInHelper(path, formatHint, decodeFor, &cancelled);
-    if (cancelled) {
-        // Esc changes nothing; a picture dropped meanwhile loads instead.
-        const QString next = std::exchange(nextPicture_, QString());
-        return !next.isEmpty() && loadPictureFile(next);
-    }
-    bool playable = false;
-    if (result.picture) {
-        // Refuse a picture whose cells would vanish at the largest grid size.
-        tivra::Puzzle trial;
-        const QSize client = client_->size();
-        playable = trial.ComputeLayout(client.width(), client.height(),
-                                       result.picture->ScaleWidth(), result.picture->ScaleHeight(),
-                                       std::max<int>(Module1::kLargestGrid, Module1::Divisions));
-    }
-    if (!playable) {
-        showMessage(QStringLiteral("Tivra"),
-                    QStringLiteral("Fisierul \"%1\" nu poate fi folosit ca poza.").arg(name));
-        return false;
-    }
-    surfaces_.Picture1 = std::move(*result.picture);
-    pictureFile_ = QFileInfo(path).absoluteFilePath();
-    pictureFormat_ = formatHint;
-    decodedFor_ = decodeFor;
-    fitMinimumSizeToPicture();
-    painter_.SetupBoard(Module1::Divisions);
-    return true;
+    if (!loading_->decode({PictureRequest::Purpose::Load, path, name, largestBoard()}))
+        emit pictureLoadEnded(false); // one picture at a time
 }
 
 void Form1::setDecodeHelper(const QString& program) {
-    decodeHelper_ = program;
-    nextHelper_.reset();
+    loading_->setHelper(program);
 }
 
 void Form1::startDecodeHelperAhead() {
-    if (!decodeHelper_.isEmpty() && !nextHelper_)
-        nextHelper_ = std::make_unique<StartedDecodeHelper>(decodeHelper_);
+    loading_->startAhead();
 }
 
 void Form1::IncarcaPoza_Click() {
-    startDecodeHelperAhead();
+    loading_->startAhead();
     const QString file = choosePicture(this);
     if (file.isEmpty()) {
-        nextHelper_.reset();
+        loading_->dropAhead();
         return;
     }
     loadPictureFile(file);
 }
 
+bool Form1::loadingPlayersPicture() const {
+    return loading_->busy() && loading_->request().purpose == PictureRequest::Purpose::Load;
+}
+
 QString Form1::droppedPicture(const QDropEvent* event) const {
-    if ((!IncarcaPoza->isEnabled() && !loading_) || !event->mimeData()->hasUrls())
+    if ((!IncarcaPoza->isEnabled() && !loadingPlayersPicture()) || !event->mimeData()->hasUrls())
         return {};
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile())
@@ -533,8 +540,8 @@ void Form1::takePictureDrag(QDragMoveEvent* event) const {
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
     takePictureDrag(event);
-    if (event->isAccepted())
-        startDecodeHelperAhead();
+    if (event->isAccepted() && !loading_->busy())
+        loading_->startAhead();
 }
 
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
@@ -543,8 +550,8 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 
 void Form1::dragLeaveEvent(QDragLeaveEvent* event) {
     QMainWindow::dragLeaveEvent(event);
-    if (!loading_)
-        nextHelper_.reset(); // the picture went elsewhere
+    if (!loading_->busy())
+        loading_->dropAhead(); // the picture went elsewhere
 }
 
 void Form1::dropEvent(QDropEvent* event) {
@@ -555,9 +562,8 @@ void Form1::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     // A picture dropped while another is decoding takes its place.
-    if (loading_) {
-        nextPicture_ = file;
-        loading_->cancel();
+    if (loadingPlayersPicture()) {
+        loading_->replaceWith(file, QFileInfo(file).fileName());
         return;
     }
     // Loaded once the drop is over, so that a message box does not keep the

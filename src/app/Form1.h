@@ -11,10 +11,9 @@
 
 class Form2;
 class Form3;
-class HelperDecode;
-class StartedDecodeHelper;
+class PictureLoading;
+struct PictureRequest;
 class QAction;
-class QShortcut;
 struct PictureLoadResult;
 class SurfaceView;
 
@@ -45,10 +44,11 @@ public:
 
     // Loads a picture as "Incarca Poza" does once a file is chosen: a picture
     // that cannot be used is refused with a message and changes nothing.
-    bool loadPictureFile(const QString& path);
+    // The picture is decoded meanwhile; pictureLoadEnded() tells the end.
+    void loadPictureFile(const QString& path);
     // The same for a file whose name, as the player sees it, is not in its
     // path (a name that is not UTF-8, opened beforehand).
-    bool loadPictureFile(const QString& path, const QString& name);
+    void loadPictureFile(const QString& path, const QString& name);
     // The helper program that decodes picture files (found beside the
     // program); tests give another. None decodes them in this process, for
     // the benchmarks to compare.
@@ -56,8 +56,7 @@ public:
     // Starts the helper for the next picture ahead of it (a file dialog
     // opens, a drag comes in), so that it is ready when the picture is.
     void startDecodeHelperAhead();
-    // The decoding under way, if any.
-    HelperDecode* pictureDecoding() const { return loading_; }
+    PictureLoading& pictureLoading() const { return *loading_; }
 
     // For tests and benchmarks: the game's state and pixels.
     tivra::Puzzle& puzzle() { return puzzle_; }
@@ -72,6 +71,11 @@ public:
     bool arrowsOnSource() const { return arrowsOnSource_; }
     int sourceCursorCol() const { return sourceCol_; }
     int sourceCursorRow() const { return sourceRow_; }
+
+signals:
+    // A picture asked for by loadPictureFile is on the board, or is not
+    // (refused, given up, or another was decoding).
+    void pictureLoadEnded(bool loaded);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -95,10 +99,13 @@ private:
     QPoint pressedPoint(float x, float y, int side) const;
     void clientResized(QSize size);
     void layOutClient(QSize size);
+    void fitSurfaces(QSize size);
     void layOutFirstFrame();
-    void decodeForScreen();
-    PictureLoadResult decodeInHelper(const QString& path, const QString& formatHint, QSize size,
-                                     bool* cancelled);
+    bool sharpenForScreen();
+    void pauseCommands(bool paused);
+    void pictureDecoded(const PictureRequest& request, const PictureLoadResult& result);
+    void pictureCancelled(const PictureRequest& request);
+    bool loadingPlayersPicture() const;
     void fitMinimumSizeToPicture();
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
@@ -128,13 +135,11 @@ private:
     // The file of the picture on the board (none for the built-in one), and
     // the device size it was decoded for.
     QString pictureFile_;
-    QString pictureFormat_; // its name's ending
+    QString pictureName_; // as the player sees it
     QSize decodedFor_;
-    QString decodeHelper_;
-    std::unique_ptr<StartedDecodeHelper> nextHelper_;
-    HelperDecode* loading_ = nullptr;
-    QShortcut* cancelLoad_ = nullptr;
-    QString nextPicture_; // dropped while another was decoding
+    PictureLoading* loading_ = nullptr;
+    QList<bool> pausedCommands_; // enabled before a decode paused them
+    bool layoutPending_ = false; // a resize came during a decode
     std::unique_ptr<MoveSound> sound_;
     std::unique_ptr<Form2> options_;
     std::unique_ptr<Form3> help_;

@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 #include "UiDriving.h"
 #include "app/Form1.h"
+#include "app/PictureLoading.h"
 #include "app/SurfaceView.h"
 #include "picture/HelperDecode.h"
 
@@ -545,7 +546,7 @@ void BadPicturesTest::eachFile() {
     SeenMessage seen;
     QObject row; // a message box watched for and not shown is not watched for after
     answerNextMessageBox(&seen, {}, &row);
-    const bool loaded = form->loadPictureFile(path);
+    const bool loaded = tivra::testing::loadPicture(*form, path);
     QVERIFY(!QApplication::overrideCursor()); // the busy pointer is gone
 
     if (c.outcome == Outcome::Loads)
@@ -618,8 +619,8 @@ void BadPicturesTest::misbehavingDecoders() {
     QTimer clock;
     connect(&clock, &QTimer::timeout, [&] {
         ++ticks;
-        if (killedFromOutside && ticks == 20 && form->pictureDecoding())
-            ::kill(static_cast<pid_t>(form->pictureDecoding()->helperPid()), SIGKILL);
+        if (killedFromOutside && ticks == 20 && form->pictureLoading().decoding())
+            ::kill(static_cast<pid_t>(form->pictureLoading().decoding()->helperPid()), SIGKILL);
     });
     clock.start(10);
     SeenMessage seen;
@@ -627,7 +628,7 @@ void BadPicturesTest::misbehavingDecoders() {
     answerNextMessageBox(&seen, {}, &row);
     QElapsedTimer waited;
     waited.start();
-    QVERIFY(!form->loadPictureFile(path));
+    QVERIFY(!tivra::testing::loadPicture(*form, path));
     const qint64 elapsed = waited.elapsed();
     clock.stop();
     QTRY_VERIFY(!seen.text.isEmpty());
@@ -668,7 +669,7 @@ void BadPicturesTest::waitingCanBeCancelledOrReplaced() {
     QTimer::singleShot(200, form.get(), [this] { QTest::keyClick(form.get(), Qt::Key_Escape); });
     QElapsedTimer waited;
     waited.start();
-    QVERIFY(!form->loadPictureFile(slow));
+    QVERIFY(!tivra::testing::loadPicture(*form, slow));
     QVERIFY(waited.elapsed() < HelperDecode::kTimeLimitMs);
     QTest::qWait(50);
     QCOMPARE(seen.text, QString()); // given up by the player: nothing to tell
@@ -686,7 +687,7 @@ void BadPicturesTest::waitingCanBeCancelledOrReplaced() {
         QApplication::sendEvent(form.get(), &drop);
     });
     form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
-    QVERIFY(form->loadPictureFile(slow));
+    QVERIFY(tivra::testing::loadPicture(*form, slow));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(240, 320));
 }
 

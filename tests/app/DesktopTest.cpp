@@ -127,7 +127,7 @@ void DesktopTest::everyReadableFormatLoads() {
     const QString file = dir.filePath("SAMPLE." + QString::fromLatin1(format).toUpper());
     QVERIFY(tivra::testing::codedPicture(320, 200).save(file, format.constData()));
     QVERIFY(matchesPictureFilter(QFileInfo(file).fileName(), allPicturesFilter()));
-    QVERIFY(form->loadPictureFile(file));
+    QVERIFY(tivra::testing::loadPicture(*form, file));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(320, 200));
     QCOMPARE(
         tivra::testing::boardFault(form->puzzle(), form->surfaces().window,

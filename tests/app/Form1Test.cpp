@@ -3,6 +3,7 @@
 #include "UiDriving.h"
 #include "app/Module1.h"
 #include "app/PictureDialog.h"
+#include "app/PictureLoading.h"
 #include "app/SurfaceView.h"
 
 #include <QAction>
@@ -14,6 +15,8 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +80,7 @@ private slots:
     void pictureDialogOffersBitmapsAndJpegs();
     void hugePhotoLoads();
     void resizeDuringAGameKeepsEveryPiece();
+    void growingPastTheScreenDecodesThePhotoAgain();
     void idleResizeKeepsTheGridOnScreen();
     void shrinkingNeverLeavesAGameUnwinnable();
     void wholeGameByKeysAlone();
@@ -371,7 +375,7 @@ void Form1Test::winningShowsTheCongratulation() {
                             boardFault(p, form->surfaces().window, homes()).isEmpty();
     });
     takeHome(3, 3);
-    QCOMPARE(seen.title, QStringLiteral("Tivra"));
+    QTRY_COMPARE(seen.title, QStringLiteral("Tivra"));
     QCOMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
     QCOMPARE(seen.buttons, 1);
     QVERIFY(finishedWhileOpen);
@@ -431,12 +435,15 @@ void Form1Test::pictureDialogOffersBitmapsAndJpegs() {
     // itself. Cancel changes nothing, and leaves no helper behind.
     const QImage before = shown();
     QList<int> helpers;
+    bool handled = false;
     tivra::testing::handleNextDialog<QFileDialog>([&](QFileDialog* d) {
         QTRY_COMPARE((helpers = runningHelpers()).size(), 1);
         QTRY_VERIFY(confined(helpers.first()));
         d->reject();
+        handled = true;
     });
     form->IncarcaPoza_Click();
+    QTRY_VERIFY(handled);
     QCOMPARE(helpers.size(), 1);
     QCOMPARE(shown(), before);
     QCOMPARE(runningHelpers(), QList<int>());
@@ -457,7 +464,10 @@ void Form1Test::pictureDialogOffersBitmapsAndJpegs() {
         name->setText("IMG_0001.JPG");
         static_cast<QDialog*>(d)->accept(); // the file dialog's own accept
     });
+    QSignalSpy loaded(form.get(), &Form1::pictureLoadEnded);
     form->IncarcaPoza_Click();
+    QVERIFY(!loaded.isEmpty() || loaded.wait());
+    QCOMPARE(loaded.constFirst().constFirst().toBool(), true);
     QCOMPARE(filters.value(0), QStringLiteral("Pictures (*.bmp;*.jpg)"));
     // The helper started for the dialog decoded the picture, and is gone.
     QCOMPARE(helpers.size(), 1);
@@ -478,7 +488,7 @@ void Form1Test::hugePhotoLoads() {
             photo.setPixel(x, y, qRgb(255, 255, 255));
     QVERIFY(photo.save(dir.filePath("huge.jpg"), "JPG", 80));
     photo = QImage();
-    QVERIFY(form->loadPictureFile(dir.filePath("huge.jpg")));
+    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("huge.jpg")));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(8000, 6000));
     QVERIFY(form->surfaces().Picture1.image.width() < 8000);
     Puzzle expected;
@@ -516,6 +526,63 @@ void Form1Test::resizeDuringAGameKeepsEveryPiece() {
                                    339, 10));
 }
 
+// A window grown past its screen needs the photo decoded again for the
+// larger board. Meanwhile the board takes no keys or presses, the commands
+// that change it wait, and a second resize is laid out with the rest, once,
+// when the picture is back.
+void Form1Test::growingPastTheScreenDecodesThePhotoAgain() {
+    QVERIFY(tivra::testing::codedPicture(6000, 4000).save(dir.filePath("photo.png"), "PNG"));
+    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("photo.png")));
+    const int decodedWidth = form->surfaces().Picture1.image.width();
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    press(Qt::Key_Right);
+    click(Qt::RightButton, cellCentre(p, kSource, 2, 1));
+    const QList<int> before = tableState(p);
+
+    qputenv("TIVRA_MISBEHAVE", "slow");
+    form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
+    auto restore = qScopeGuard([this] {
+        qunsetenv("TIVRA_MISBEHAVE");
+        form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
+    });
+    const QSize screen = form->screen()->availableGeometry().size();
+    QSignalSpy busy(&form->pictureLoading(), &PictureLoading::busyChanged);
+    form->resize(screen + QSize(300, 200));
+    QVERIFY(form->pictureLoading().busy());
+    QVERIFY(!form->action(QStringLiteral("JocNou"))->isEnabled());
+    QVERIFY(!form->action(QStringLiteral("Renunta"))->isEnabled());
+    // Keys and presses on the board meanwhile move nothing.
+    const QPoint source = cellCentre(p, kSource, 0, 0);
+    press(Qt::Key_Down);
+    click(Qt::RightButton, source);
+    click(Qt::LeftButton, cellCentre(p, kReceiving, 1, 0));
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    QCOMPARE(tableState(p), before);
+    QCOMPARE(p.CursorRow, 0);
+    form->resize(screen + QSize(500, 300));
+    QVERIFY(busy.wait(5000) || !form->pictureLoading().busy());
+    QTRY_VERIFY(!form->pictureLoading().busy());
+
+    // One layout, for the size the window has now, with the sharper picture.
+    QCOMPARE(p.scaleWidth(), form->clientArea()->width());
+    QCOMPARE(p.scaleHeight(), form->clientArea()->height());
+    QCOMPARE(form->surfaces().window.size(), form->clientArea()->size());
+    QCOMPARE(form->surfaces().Picture2.size(), form->clientArea()->size() - QSize(4, 4));
+    QVERIFY(p.GameActive);
+    QCOMPARE(tableState(p), before);
+    QCOMPARE(fault(), QString());
+    QVERIFY(form->surfaces().Picture1.image.width() > decodedWidth);
+    QVERIFY(form->action(QStringLiteral("JocNou"))->isEnabled());
+    QVERIFY(!form->action(QStringLiteral("IncarcaPoza"))->isEnabled()); // still in a game
+    // And the game goes on.
+    press(Qt::Key_Down);
+    QCOMPARE(p.CursorRow, 1);
+    click(Qt::RightButton, cellCentre(p, kSource, 0, 0));
+    QVERIFY(tableState(p) != before);
+    QCOMPARE(fault(), QString());
+}
+
 void Form1Test::idleResizeKeepsTheGridOnScreen() {
     Module1::Divisions = 7; // as the Options window's arrows do
     form->resize(800, 600);
@@ -530,7 +597,7 @@ void Form1Test::shrinkingNeverLeavesAGameUnwinnable() {
     // Wide enough that its cells at grid 10 vanish on the smallest window
     // the built-in picture allows.
     QVERIFY(tivra::testing::codedPicture(4000, 400).save(dir.filePath("strip.png"), "PNG"));
-    QVERIFY(form->loadPictureFile(dir.filePath("strip.png")));
+    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("strip.png")));
     Module1::Divisions = 10;
     QTest::keyClick(form.get(), Qt::Key_F2);
     form->resize(100, 100);
@@ -549,7 +616,7 @@ void Form1Test::shrinkingNeverLeavesAGameUnwinnable() {
     for (int row = 0; row < 10 && !QTest::currentTestFailed(); ++row)
         for (int col = 0; col < 10 && !QTest::currentTestFailed(); ++col)
             takeHomeByKeys(col, row, Qt::Key_Space);
-    QCOMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
+    QTRY_COMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
     Module1::Divisions = 4;
 }
 
@@ -586,7 +653,7 @@ void Form1Test::wholeGameByKeysAlone() {
             if (p.GameActive)
                 QCOMPARE(fault(), QString());
         }
-    QCOMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
+    QTRY_COMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
     QVERIFY(!p.GameActive);
     QVERIFY(!form->arrowsOnSource());
     QCOMPARE(countColour(shown(), kSourceCursorColour), 0);
@@ -667,7 +734,7 @@ void Form1Test::aboutBox() {
     SeenMessage seen;
     answerNextMessageBox(&seen);
     form->action("Despre")->trigger();
-    QCOMPARE(seen.title, QStringLiteral("Tivra v.02"));
+    QTRY_COMPARE(seen.title, QStringLiteral("Tivra v.02"));
     QVERIFY(!seen.text.contains(u'\n'));
     QVERIFY(seen.text.contains(u'@'));
     QCOMPARE(seen.buttons, 1);

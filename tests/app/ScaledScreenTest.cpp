@@ -4,12 +4,14 @@
 #include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/Module1.h"
+#include "app/PictureLoading.h"
 #include "app/SurfaceView.h"
 
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 #include <cmath>
 #include <memory>
@@ -41,6 +43,7 @@ private slots:
     void clicksHitTheCellsAsDrawn_data();
     void clicksHitTheCellsAsDrawn();
     void movingToAScreenOfAnotherRatioKeepsTheGame();
+    void movingToALargerScreenDecodesThePhotoAgain();
 
 private:
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
@@ -63,10 +66,18 @@ bool twoScreens() {
     return QGuiApplication::screens().size() > 1;
 }
 
+QScreen* screenNamed(const QString& name) {
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->name() == name)
+            return screen;
+    return nullptr;
+}
+
 void ScaledScreenTest::init() {
-    const bool moving =
-        QTest::currentTestFunction() == QByteArray("movingToAScreenOfAnotherRatioKeepsTheGame");
-    if (moving != twoScreens())
+    const QByteArray test = QTest::currentTestFunction();
+    const bool moving = test.startsWith("movingTo");
+    const char* to = test == "movingToALargerScreenDecodesThePhotoAgain" ? "large" : "scaled";
+    if (moving != twoScreens() || (moving && !screenNamed(QString::fromLatin1(to))))
         QSKIP("for the other screen set-up");
     form = tivra::testing::openGameWindow(77);
     QVERIFY(form);
@@ -114,7 +125,7 @@ void ScaledScreenTest::surfacesHoldTheScreensPixels() {
 
 void ScaledScreenTest::photosKeepTheirDetail() {
     QVERIFY(tivra::testing::codedPicture(3000, 2000).save(dir.filePath("photo.png"), "PNG"));
-    QVERIFY(form->loadPictureFile(dir.filePath("photo.png")));
+    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("photo.png")));
     const Puzzle& p = form->puzzle();
     // Decoded for the board's device size, not its size in the layout.
     QVERIFY(form->surfaces().Picture1.image.width() >= onDevice(p.BoardWidth, ratio()) - 1);
@@ -263,7 +274,7 @@ void ScaledScreenTest::clicksHitTheCellsAsDrawn() {
 void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     QCOMPARE(ratio(), 1.0);
     QVERIFY(tivra::testing::codedPicture(6000, 4000).save(dir.filePath("photo.png"), "PNG"));
-    QVERIFY(form->loadPictureFile(dir.filePath("photo.png")));
+    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("photo.png")));
     const int decodedWidth = form->surfaces().Picture1.image.width();
     QVERIFY(decodedWidth < 3000);
     QTest::keyClick(form.get(), Qt::Key_F2);
@@ -275,8 +286,9 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     const QList<int> before = tivra::testing::tableState(p);
     const QSize client = form->clientArea()->size();
 
-    form->windowHandle()->setScreen(QGuiApplication::screens().at(1));
-    form->move(QGuiApplication::screens().at(1)->geometry().topLeft());
+    QScreen* scaled = screenNamed(QStringLiteral("scaled"));
+    form->windowHandle()->setScreen(scaled);
+    form->move(scaled->geometry().topLeft());
     QTRY_COMPARE(form->surfaces().window.ratio(), 2.0);
     QTRY_COMPARE(form->clientArea()->devicePixelRatioF(), 2.0);
     QVERIFY(p.GameActive);
@@ -292,6 +304,59 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(6000, 4000));
     QVERIFY(form->surfaces().Picture1.image.width() >= onDevice(p.BoardWidth, 2.0) - 1);
     QVERIFY(form->surfaces().Picture1.image.width() > decodedWidth);
+}
+
+// Moved to a larger screen of the same ratio, and grown to it, the photo is
+// decoded again for the larger board; keys and presses meanwhile move
+// nothing, and the board is laid out once, for the new size, when it is back.
+void ScaledScreenTest::movingToALargerScreenDecodesThePhotoAgain() {
+    auto moveTo = [this](QScreen* screen) {
+        form->windowHandle()->setScreen(screen);
+        form->move(screen->geometry().topLeft());
+        form->resize(screen->availableGeometry().size() - QSize(40, 80));
+    };
+    moveTo(screenNamed(QStringLiteral("plain")));
+    QTRY_COMPARE(form->puzzle().scaleWidth(), form->clientArea()->width());
+    QVERIFY(tivra::testing::codedPicture(6000, 4000).save(dir.filePath("photo.png"), "PNG"));
+    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("photo.png")));
+    const int decodedWidth = form->surfaces().Picture1.image.width();
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    QTest::keyClick(form->clientArea(), Qt::Key_Right);
+    QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
+                      QPoint(p.Board(kSource, 2, 1).X + p.CellWidth / 2,
+                             p.Board(kSource, 2, 1).Y + p.CellHeight / 2));
+    const QList<int> before = tivra::testing::tableState(p);
+
+    qputenv("TIVRA_MISBEHAVE", "slow");
+    form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
+    auto restore = qScopeGuard([this] {
+        qunsetenv("TIVRA_MISBEHAVE");
+        form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
+    });
+    bool pressedMeanwhile = false;
+    QTimer::singleShot(100, form.get(), [&] {
+        pressedMeanwhile = form->pictureLoading().busy();
+        QTest::keyClick(form->clientArea(), Qt::Key_Down);
+        QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
+                          QPoint(p.Board(kSource, 0, 0).X + p.CellWidth / 2,
+                                 p.Board(kSource, 0, 0).Y + p.CellHeight / 2));
+    });
+    moveTo(screenNamed(QStringLiteral("large")));
+    QTRY_VERIFY(pressedMeanwhile);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->pictureLoading().busy(), 10000);
+
+    QCOMPARE(tivra::testing::tableState(p), before);
+    QCOMPARE(p.CursorRow, 0);
+    QCOMPARE(p.scaleWidth(), form->clientArea()->width());
+    QCOMPARE(p.scaleHeight(), form->clientArea()->height());
+    QVERIFY(form->clientArea()->width() > 1280);
+    QCOMPARE(form->surfaces().window.size(), form->clientArea()->size());
+    const QImage image = form->surfaces().window.image();
+    QVERIFY(image.pixel(deviceCell(p, kReceiving, 1, 0, 1.0).center()) != kWindowBackground);
+    QCOMPARE(image.pixel(deviceCell(p, kSource, 2, 1, 1.0).center()), kWindowBackground);
+    QVERIFY(form->surfaces().Picture1.image.width() > decodedWidth);
+    QVERIFY(form->surfaces().Picture1.image.width() >= p.BoardWidth - 1);
 }
 
 QTEST_MAIN(ScaledScreenTest)

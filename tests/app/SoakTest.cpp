@@ -195,7 +195,7 @@ void SoakTest::options() {
 void SoakTest::loadSomething() {
     if (!form->action("IncarcaPoza")->isEnabled())
         return; // as the menu: pictures load between games only
-    form->loadPictureFile(pictures.at(pick(static_cast<int>(pictures.size()))));
+    tivra::testing::loadPicture(*form, pictures.at(pick(static_cast<int>(pictures.size()))));
 }
 
 void SoakTest::resize() {

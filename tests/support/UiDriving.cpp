@@ -2,10 +2,12 @@
 
 #include "app/Form1.h"
 #include "app/SurfaceView.h"
+#include "picture/HelperDecode.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
@@ -35,6 +37,15 @@ std::unique_ptr<Form1> openGameWindow(unsigned seed) {
         return nullptr;
     form->clientArea()->setFocus();
     return form;
+}
+
+bool loadPicture(Form1& form, const QString& path) {
+    QSignalSpy ended(&form, &Form1::pictureLoadEnded);
+    form.loadPictureFile(path);
+    // Past the helper's own time limit, a refusal has come.
+    if (ended.isEmpty() && !ended.wait(3 * HelperDecode::kTimeLimitMs))
+        return false;
+    return ended.constFirst().constFirst().toBool();
 }
 
 bool activateMainWindow(Form1& form) {

@@ -32,6 +32,10 @@ void answerNextMessageBox(SeenMessage* seen, std::function<void()> whileOpen = {
 // when the window system did not make it active.
 std::unique_ptr<Form1> openGameWindow(unsigned seed);
 
+// Loads a picture file as the player's, and waits for the end: true when
+// it is on the board.
+bool loadPicture(Form1& form, const QString& path);
+
 // Makes the main window active again, as a click on it does. (While a
 // window that belongs to it has the focus, Qt counts the main window as
 // active already, and activateWindow() does nothing.)

@@ -3,6 +3,7 @@
 //   open, socket, exec   what the sandbox forbids: the process is killed
 //   crash                a wild write
 //   hang                 never answers
+//   slow                 answers honestly, half a second late
 //   garbage              an answer that makes no sense
 //   oversized            a well-formed answer whose pixels claim more than the picture
 #include "picture/DecodeHelper.h"
@@ -24,6 +25,8 @@ int main() {
             ::execl("/bin/true", "true", static_cast<char*>(nullptr));
         } else if (how == "crash") {
             *static_cast<volatile int*>(nullptr) = 1;
+        } else if (how == "slow") {
+            ::usleep(500 * 1000);
         } else if (how == "hang") {
             for (;;)
                 ::sleep(1);
