@@ -11,12 +11,18 @@
 
 namespace {
 
+void acceptQtOptions(QCommandLineParser& parser);
+
 struct CommandLine {
     QCommandLineParser parser;
     QCommandLineOption help = parser.addHelpOption();
     QCommandLineOption version = parser.addVersionOption();
 
     CommandLine() {
+        acceptQtOptions(parser);
+        // Qt's options take one dash (-platform, -sync): read as long names,
+        // not as a row of one-letter flags.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription(
             QStringLiteral("A picture puzzle: rebuild a shuffled picture, piece by piece."));
         parser.addPositionalArgument(QStringLiteral("picture"),
@@ -32,17 +38,18 @@ struct CommandLine {
     std::exit(1);
 }
 
-// Qt's own options, which QApplication takes out of the command line.
+// Qt's own options. QApplication takes most of them out of the command line;
+// the window system's (-sync, -ncols, ...) it leaves.
 void acceptQtOptions(QCommandLineParser& parser) {
     for (const char* name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
           "qwindowicon", "qwindowtitle", "style", "stylesheet", "session", "display", "geometry",
-          "title", "name", "visual", "ncols", "cmap", "fontengine", "qmljsdebugger"}) {
+          "title", "name", "visual", "ncols", "fontengine", "qmljsdebugger"}) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
-    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync", "cmap"}) {
         QCommandLineOption option(QString::fromLatin1(name));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
@@ -56,10 +63,6 @@ void answerInformationOptions(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     CommandLine line;
-    acceptQtOptions(line.parser);
-    // Qt's options take one dash (-platform, -style): read as long names,
-    // not as a row of one-letter flags.
-    line.parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (!line.parser.parse(arguments))
         refuse(line.parser.errorText());
     if (line.parser.isSet(line.help) || line.parser.isSet(QStringLiteral("help-all"))) {

@@ -113,6 +113,13 @@ done
 status=0
 DISPLAY= timeout 3 "$prefix/games/tivra" -platform offscreen -style fusion || status=$?
 [ "$status" -eq 124 ] || fail "-platform offscreen: the game ended with status $status"
+# The window system's own options, which Qt leaves on the command line.
+for qt_option in "-sync" "-cmap" "-ncols 16" "-fontengine freetype"; do
+  status=0
+  # shellcheck disable=SC2086
+  DISPLAY= timeout 3 "$prefix/games/tivra" -platform offscreen $qt_option "$icon" || status=$?
+  [ "$status" -eq 124 ] || fail "$qt_option: the game ended with status $status"
+done
 status=0
 DISPLAY= "$prefix/games/tivra" --no-such-option 2>"$work/err" || status=$?
 [ "$status" -eq 1 ] && grep -q "no-such-option" "$work/err" || fail "unknown option: status $status"
