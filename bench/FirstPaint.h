@@ -6,13 +6,17 @@
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 
 // Watches a widget; once its first paint has reached the screen, prints the
-// monotonic clock and the process's peak memory, and ends the process.
+// monotonic clock and the process's peak memory, and ends the process. With
+// `shown`, the first paint once that holds.
 class FirstPaint : public QObject {
 public:
+    explicit FirstPaint(std::function<bool()> shown = {}) : shown_(std::move(shown)) {}
+
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint && (!shown_ || shown_()))
             QTimer::singleShot(0, [] {
                 timespec now{};
                 clock_gettime(CLOCK_MONOTONIC, &now);
@@ -29,4 +33,7 @@ public:
             });
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    std::function<bool()> shown_;
 };

@@ -1,8 +1,9 @@
 // Start-up of the game against a bare Qt window, measured in the same run:
 // each probe is started in turn (bare, game, bare, game, ...), after one
 // warm-up run of each, and the medians of exec to the painted client area
-// are compared. Needs a display.
-//   startup_bench GAME_PROBE BARE_PROBE [runs]
+// are compared. Needs a display. A probe may be given one argument after a
+// space ("build/bench/startup_probe photo.jpg"); the two may be named.
+//   startup_bench GAME_PROBE BARE_PROBE [runs [GAME_NAME BARE_NAME]]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +36,14 @@ bool runProbe(const char* probe, Run& run) {
     if (child == 0) {
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
-        execl(probe, probe, static_cast<char*>(nullptr));
+        const std::string command(probe);
+        const std::size_t space = command.find(' ');
+        const std::string program = command.substr(0, space);
+        if (space == std::string::npos)
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        else
+            execl(program.c_str(), program.c_str(), command.substr(space + 1).c_str(),
+                  static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out[1]);
@@ -68,7 +76,7 @@ struct Series {
     std::vector<long> peakKb;
 
     void print() const {
-        std::printf("%-12s median %6.1f ms (min %.1f, max %.1f), peak memory %.1f MB\n", name,
+        std::printf("%-14s median %6.1f ms (min %.1f, max %.1f), peak memory %.1f MB\n", name,
                     median(ms), *std::min_element(ms.begin(), ms.end()),
                     *std::max_element(ms.begin(), ms.end()),
                     static_cast<double>(median(peakKb)) / 1024.0);
@@ -83,8 +91,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 15;
-    Series game{"game", argv[1], {}, {}};
-    Series bare{"bare window", argv[2], {}, {}};
+    Series game{argc > 5 ? argv[4] : "game", argv[1], {}, {}};
+    Series bare{argc > 5 ? argv[5] : "bare window", argv[2], {}, {}};
     Run run;
     for (Series* series : {&bare, &game}) // warm the file cache
         if (!runProbe(series->probe, run))
@@ -99,8 +107,9 @@ int main(int argc, char** argv) {
     std::printf("exec to the painted client area, %d runs each, interleaved:\n", runs);
     bare.print();
     game.print();
-    std::printf(
-        "ratio game / bare: %.2f (time), %.2f (memory)\n", median(game.ms) / median(bare.ms),
-        static_cast<double>(median(game.peakKb)) / static_cast<double>(median(bare.peakKb)));
+    std::printf("ratio %s / %s: %.2f (time), %.2f (memory)\n", game.name, bare.name,
+                median(game.ms) / median(bare.ms),
+                static_cast<double>(median(game.peakKb)) /
+                    static_cast<double>(median(bare.peakKb)));
     return 0;
 }

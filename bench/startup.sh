@@ -14,10 +14,20 @@ display=:$((150 + RANDOM % 100))
 Xvfb "$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
 server=$!
 desktop=
-trap 'kill $server 2>/dev/null; [ -z "$desktop" ] || rm -rf "$desktop"' EXIT
+photos=$(mktemp -d)
+trap 'kill $server 2>/dev/null; rm -rf "$photos"; [ -z "$desktop" ] || rm -rf "$desktop"' EXIT
 sleep 1
 echo "X11 (Xvfb):"
 DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/startup_bench" "${probes[@]}"
+# A 24-megapixel photo named on the command line, as a file manager opens
+# one: exec to the photo on the screen, against exec to the first frame of a
+# plain start.
+convert -size 6000x4000 gradient:orange-navy -attenuate 0.4 +noise Gaussian \
+  -quality 90 "$photos/photo.jpg"
+echo "X11 (Xvfb), a 24-MP JPEG named on the command line:"
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/bench/startup_bench" \
+  "$build/bench/startup_probe $photos/photo.jpg" "$build/bench/startup_probe" "$runs" \
+  "photo" "no photo"
 kill $server
 
 command -v sway >/dev/null || exit 0

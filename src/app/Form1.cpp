@@ -280,10 +280,14 @@ void Form1::pictureDecoded(const PictureRequest& request, const PictureLoadResul
     if (!playable) {
         if (layoutPending_)
             layOutClient(client_->size());
-        showMessage(
-            QStringLiteral("Tivra"),
-            QStringLiteral("Fisierul \"%1\" nu poate fi folosit ca poza.").arg(request.name));
         emit pictureLoadEnded(false);
+        // Told once the window is there: a command line's picture may be
+        // refused before the window is first shown.
+        const QString text =
+            QStringLiteral("Fisierul \"%1\" nu poate fi folosit ca poza.").arg(request.name);
+        QMetaObject::invokeMethod(
+            this, [this, text] { showMessage(QStringLiteral("Tivra"), text); },
+            Qt::QueuedConnection);
         return;
     }
     surfaces_.Picture1 = std::move(*result.picture);
@@ -292,9 +296,14 @@ void Form1::pictureDecoded(const PictureRequest& request, const PictureLoadResul
     decodedFor_ = request.maxDecoded;
     fitMinimumSizeToPicture();
     layoutPending_ = false;
-    boardLaidOut_ = true;
-    fitSurfaces(client_->size());
-    painter_.SetupBoard(Module1::Divisions);
+    if (!boardLaidOut_ && !isExposed(windowHandle())) {
+        // The command line's picture, before the first frame: laid out for it.
+        firstLayoutPending_ = true;
+    } else {
+        boardLaidOut_ = true;
+        fitSurfaces(client_->size());
+        painter_.SetupBoard(Module1::Divisions);
+    }
     emit pictureLoadEnded(true);
     // The window grew past what the picture was decoded for meanwhile.
     if (sharpenForScreen())
@@ -354,13 +363,16 @@ void Form1::Renunta_Click() {
     painter_.ShowSolution();
 }
 
+// The box comes first: the finished picture stays on the board until the
+// player has closed it.
 void Form1::winSequence() {
-    showMessage(QStringLiteral("Tivra"), QStringLiteral("Felicitari, ati terminat jocul!"));
-    handArrowsToSource(false);
-    painter_.ShowSolution();
-    puzzle_.GameActive = false;
-    IncarcaPoza->setEnabled(true);
-    Optiuni->setEnabled(true);
+    showMessage(QStringLiteral("Tivra"), QStringLiteral("Felicitari, ati terminat jocul!"), [this] {
+        handArrowsToSource(false);
+        painter_.ShowSolution();
+        puzzle_.GameActive = false;
+        IncarcaPoza->setEnabled(true);
+        Optiuni->setEnabled(true);
+    });
 }
 
 namespace {
@@ -510,12 +522,12 @@ void Form1::startDecodeHelperAhead() {
 
 void Form1::IncarcaPoza_Click() {
     loading_->startAhead();
-    const QString file = choosePicture(this);
-    if (file.isEmpty()) {
-        loading_->dropAhead();
-        return;
-    }
-    loadPictureFile(file);
+    choosePicture(this, [this](const QString& file) {
+        if (file.isEmpty())
+            loading_->dropAhead();
+        else
+            loadPictureFile(file);
+    });
 }
 
 bool Form1::loadingPlayersPicture() const {
@@ -611,7 +623,12 @@ void Form1::Exit_Click() {
     QCoreApplication::exit(0);
 }
 
-void Form1::showMessage(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
-    box.exec();
+// Modal, as the whole program waits for the player's OK; `closed` runs then.
+void Form1::showMessage(const QString& title, const QString& text, std::function<void()> closed) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    if (closed)
+        connect(box, &QDialog::finished, this, std::move(closed));
+    box->show();
 }

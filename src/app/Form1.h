@@ -6,6 +6,7 @@
 #include "paint/BoardSurfaces.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -110,7 +111,7 @@ private:
     QSize largestBoard() const;
     QString droppedPicture(const QDropEvent* event) const;
     void takePictureDrag(QDragMoveEvent* event) const;
-    void showMessage(const QString& title, const QString& text);
+    void showMessage(const QString& title, const QString& text, std::function<void()> closed = {});
     void keepAbove(QWidget* window);
 
     tivra::Puzzle puzzle_;

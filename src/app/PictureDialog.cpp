@@ -74,20 +74,22 @@ bool matchesPictureFilter(const QString& fileName, const QString& filter) {
     return false;
 }
 
-QString choosePicture(QWidget* parent) {
+void choosePicture(QWidget* parent, std::function<void(const QString&)> chosen) {
     if (lastFolder.isEmpty() || !QFileInfo(lastFolder).isDir()) {
         lastFolder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         if (!QFileInfo(lastFolder).isDir())
             lastFolder = QDir::homePath();
     }
-    QFileDialog dialog(parent, QStringLiteral("Incarca Poza"), lastFolder);
-    dialog.setObjectName(QStringLiteral("CommonDialog1"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    auto* model = new PictureFilterModel(&dialog);
-    dialog.setProxyModel(model);
-    dialog.setNameFilters({picturesFilter(), allPicturesFilter()});
+    auto* dialog = new QFileDialog(parent, QStringLiteral("Incarca Poza"), lastFolder);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setObjectName(QStringLiteral("CommonDialog1"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    auto* model = new PictureFilterModel(dialog);
+    dialog->setProxyModel(model);
+    dialog->setNameFilters({picturesFilter(), allPicturesFilter()});
 
     auto* files = qobject_cast<QFileSystemModel*>(model->sourceModel());
     auto useFilter = [files, model](const QString& filter) {
@@ -95,13 +97,17 @@ QString choosePicture(QWidget* parent) {
             files->setNameFilters({});
         model->setPictureFilter(filter);
     };
-    QObject::connect(&dialog, &QFileDialog::filterSelected, model, useFilter, Qt::QueuedConnection);
-    dialog.selectNameFilter(picturesFilter());
+    QObject::connect(dialog, &QFileDialog::filterSelected, model, useFilter, Qt::QueuedConnection);
+    dialog->selectNameFilter(picturesFilter());
     useFilter(picturesFilter());
 
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    const QString file = dialog.selectedFiles().constFirst();
-    lastFolder = QFileInfo(file).absolutePath();
-    return file;
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, chosen](int result) {
+        QString file;
+        if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+            file = dialog->selectedFiles().constFirst();
+            lastFolder = QFileInfo(file).absolutePath();
+        }
+        chosen(file);
+    });
+    dialog->show();
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
-// The "Incarca Poza" file dialog. Returns the chosen file, or an empty name
-// when the player cancels.
-QString choosePicture(QWidget* parent);
+// Opens the "Incarca Poza" file dialog, modal. `chosen` gets the chosen
+// file, or an empty name when the player cancels.
+void choosePicture(QWidget* parent, std::function<void(const QString&)> chosen);
 
 // The dialog's filters: bitmaps and JPEGs first, then every format this Qt reads.
 QString picturesFilter();

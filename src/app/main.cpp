@@ -1,11 +1,11 @@
 #include "Form1.h"
+#include "StartPicture.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
 #include <cstdio>
 #include <fcntl.h>
 
@@ -122,9 +122,10 @@ int main(int argc, char** argv) {
     const QString picture = pictureArgument(QCoreApplication::arguments());
     const PictureName name = pictureName(picture, argc, argv);
     Form1 window;
-    window.show();
-    // Loaded as "Incarca Poza" loads one, over the started game.
-    if (!picture.isEmpty())
-        QTimer::singleShot(0, &window, [&] { window.loadPictureFile(name.path, name.shown); });
+    // Loaded as "Incarca Poza" loads one.
+    if (picture.isEmpty())
+        window.show();
+    else
+        showWithPicture(window, name.path, name.shown);
     return QApplication::exec();
 }

@@ -81,6 +81,7 @@ private slots:
     void hugePhotoLoads();
     void resizeDuringAGameKeepsEveryPiece();
     void growingPastTheScreenDecodesThePhotoAgain();
+    void commandLinePhotoIsTheFirstFrame();
     void idleResizeKeepsTheGridOnScreen();
     void shrinkingNeverLeavesAGameUnwinnable();
     void wholeGameByKeysAlone();
@@ -580,6 +581,58 @@ void Form1Test::growingPastTheScreenDecodesThePhotoAgain() {
     QCOMPARE(p.CursorRow, 1);
     click(Qt::RightButton, cellCentre(p, kSource, 0, 0));
     QVERIFY(tableState(p) != before);
+    QCOMPARE(fault(), QString());
+}
+
+// A photo opened from a file manager: the window's first frame shows it, laid
+// out for it, never the built-in picture first. A photo that comes late is
+// waited for briefly, and meanwhile the board is empty; one that cannot be
+// used leaves the built-in picture, and the usual message.
+void Form1Test::commandLinePhotoIsTheFirstFrame() {
+    form.reset();
+    const QString photo = dir.filePath(QStringLiteral("opened.png"));
+    QVERIFY(tivra::testing::codedPicture(900, 600).save(photo, "PNG"));
+    const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
+    QFile junk(broken);
+    QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a picture") > 0);
+    junk.close();
+    auto restore = qScopeGuard([] { qunsetenv("TIVRA_MISBEHAVE"); });
+
+    for (const char* helper : {TIVRA_DECODE_HELPER, TIVRA_MISBEHAVING_DECODER}) {
+        qputenv("TIVRA_MISBEHAVE", "slow");
+        form = std::make_unique<Form1>();
+        form->setDecodeHelper(QString::fromLatin1(helper));
+        // What each frame is about to show: nothing yet, or the photo's board.
+        QStringList frames;
+        connect(form->clientArea(), &SurfaceView::aboutToPaint, form.get(), [&] {
+            const bool empty = form->surfaces().window.size().isEmpty();
+            const bool photoBoard = form->surfaces().Picture1.pixelSize == QSize(900, 600) &&
+                                    form->puzzle().scaleWidth() == form->clientArea()->width();
+            frames << (photoBoard ? QStringLiteral("photo")
+                       : empty    ? QStringLiteral("empty")
+                                  : QStringLiteral("other"));
+        });
+        const bool honest = QByteArray(helper) == TIVRA_DECODE_HELPER;
+        // However slow the machine, the honest helper is waited for; the
+        // slow one comes after the wait.
+        tivra::testing::showWithPicture(*form, photo, honest ? 20000 : 100);
+        QVERIFY(!form->isVisible()); // it waits for its picture
+        QTRY_VERIFY(form->isVisible());
+        QTRY_COMPARE(frames.value(frames.size() - 1), QStringLiteral("photo"));
+        QVERIFY2(!frames.contains(QStringLiteral("other")), qPrintable(frames.join(u' ')));
+        QCOMPARE(frames.constFirst(), honest ? QStringLiteral("photo") : QStringLiteral("empty"));
+        QCOMPARE(fault(), QString());
+        form.reset();
+    }
+
+    form = std::make_unique<Form1>();
+    form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
+    SeenMessage seen;
+    answerNextMessageBox(&seen);
+    tivra::testing::showWithPicture(*form, broken, 20000);
+    QTRY_VERIFY(form->isVisible());
+    QTRY_VERIFY(seen.text.contains(QStringLiteral("broken.jpg")));
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
     QCOMPARE(fault(), QString());
 }
 

@@ -155,7 +155,7 @@ void ScaledScreenTest::aWholeGameMovesExactPixels() {
     for (int row = 0; row < n; ++row)
         for (int col = 0; col < n; ++col)
             QVERIFY(tivra::testing::takeHomeByKeys(*form, col, row, Qt::Key_Space));
-    QVERIFY(checked);
+    QTRY_VERIFY(checked);
     QCOMPARE(fault, QString());
     QVERIFY(!p.GameActive);
     QCOMPARE(form->surfaces().window.image(), untouched);

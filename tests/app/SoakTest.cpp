@@ -275,6 +275,13 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
     QVERIFY(form);
     tivra::testing::MessageBoxAnswerer answerer;
 
+    // A player closes a message box before going on (one that tells of a
+    // refused picture comes once the load has ended).
+    auto closeMessageBox = [] {
+        QCoreApplication::sendPostedEvents();
+        if (QApplication::activeModalWidget())
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+    };
     int wins = 0;
     for (unsigned event = 0; event < events; ++event) {
         const int roll = pick(1000);
@@ -323,14 +330,17 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
             what = "solve";
             const int before = answerer.answered();
             solve();
+            closeMessageBox();
             wins += answerer.answered() > before;
 
         } else {
             what = "keyboard solve";
             const int before = answerer.answered();
             solveByKeys();
+            closeMessageBox();
             wins += answerer.answered() > before;
         }
+        closeMessageBox();
         const QString problem = fault();
         if (!problem.isEmpty())
             QFAIL(qPrintable(QStringLiteral("seed %1, event %2 (%3): %4")

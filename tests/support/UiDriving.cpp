@@ -1,10 +1,12 @@
 #include "UiDriving.h"
 
 #include "app/Form1.h"
+#include "app/StartPicture.h"
 #include "app/SurfaceView.h"
 #include "picture/HelperDecode.h"
 
 #include <QAbstractButton>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -46,6 +48,10 @@ bool loadPicture(Form1& form, const QString& path) {
     if (ended.isEmpty() && !ended.wait(3 * HelperDecode::kTimeLimitMs))
         return false;
     return ended.constFirst().constFirst().toBool();
+}
+
+void showWithPicture(Form1& form, const QString& path, int waitMs) {
+    ::showWithPicture(form, path, QFileInfo(path).fileName(), waitMs);
 }
 
 bool activateMainWindow(Form1& form) {

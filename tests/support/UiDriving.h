@@ -36,6 +36,10 @@ std::unique_ptr<Form1> openGameWindow(unsigned seed);
 // it is on the board.
 bool loadPicture(Form1& form, const QString& path);
 
+// Shows a new main window as the program does with a picture named on its
+// command line, waiting up to `waitMs` for the picture.
+void showWithPicture(Form1& form, const QString& path, int waitMs);
+
 // Makes the main window active again, as a click on it does. (While a
 // window that belongs to it has the focus, Qt counts the main window as
 // active already, and activateWindow() does nothing.)
