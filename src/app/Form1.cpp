@@ -2,6 +2,7 @@
 
 #include "Form2.h"
 #include "Form3.h"
+#include "InputCodes.h"
 #include "Module1.h"
 #include "PictureDialog.h"
 #include "PictureLoading.h"
@@ -375,14 +376,6 @@ void Form1::winSequence() {
     });
 }
 
-namespace {
-
-constexpr int kTab = 9;
-constexpr int kReturn = 13;
-constexpr int kSpace = 32;
-
-} // namespace
-
 void Form1::handArrowsToSource(bool onSource) {
     arrowsOnSource_ = onSource;
     showSourceCursor();
@@ -395,8 +388,9 @@ void Form1::showSourceCursor() {
 }
 
 void Form1::Form_KeyDown(int KeyCode) {
+    using namespace tivra::input;
     layOutFirstFrame();
-    if (!puzzle_.GameActive || loading_->busy())
+    if (!boardTakesInput())
         return;
     const bool keyboardMove = KeyCode == kTab || KeyCode == kReturn || KeyCode == kSpace;
     // The whole picture hides the board: the keys that move pieces do not
@@ -409,65 +403,82 @@ void Form1::Form_KeyDown(int KeyCode) {
     std::int16_t& col = arrowsOnSource_ ? sourceCol_ : puzzle_.CursorCol;
     std::int16_t& row = arrowsOnSource_ ? sourceRow_ : puzzle_.CursorRow;
     const int last = puzzle_.gridSize() - 1;
-    if (KeyCode == 37 && col > 0)
+    if (KeyCode == kLeft && col > 0)
         --col;
-    if (KeyCode == 39 && col < last)
+    if (KeyCode == kRight && col < last)
         ++col;
-    if (KeyCode == 40 && row < last)
+    if (KeyCode == kDown && row < last)
         ++row;
-    if (KeyCode == 38 && row > 0)
+    if (KeyCode == kUp && row > 0)
         --row;
     showSourceCursor();
     painter_.DrawCursor();
 
+    // Space and Return move the piece under the keyboard's cursor, as the
+    // mouse's buttons would.
     if (KeyCode == kReturn || KeyCode == kSpace) {
         if (arrowsOnSource_)
-            pressCell(2, kSource, sourceCol_, sourceRow_);
+            play({BoardMove::Kind::Take, QPoint(sourceCol_, sourceRow_)});
         else
-            pressCell(1, kReceiving, puzzle_.CursorCol, puzzle_.CursorRow);
+            play({BoardMove::Kind::Return, QPoint(puzzle_.CursorCol, puzzle_.CursorRow)});
     }
-}
-
-// A click in the middle of a cell, where the hit test always finds it.
-void Form1::pressCell(int Button, int side, int col, int row) {
-    const tivra::CellRec& cell = puzzle_.Board(side, col, row);
-    const QPoint middle(cell.X + puzzle_.CellWidth / 2, cell.Y + puzzle_.CellHeight / 2);
-    pressBoard(Button, middle, middle);
-}
-
-// A press in the layout's pixels, for the board's hit test of one grid. On
-// a screen scaled by a fraction the cells are drawn a whole number of device
-// pixels wide and drift from the layout's by up to half a device pixel a
-// cell: there the press stands for the middle of the cell drawn under it,
-// and a press on a drawn outline for a point that no cell holds.
-QPoint Form1::pressedPoint(float x, float y, int side) const {
-    if (client_->devicePixelRatioF() == 1.0)
-        return {static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))};
-    const std::optional<QPoint> cell = painter_.cellDrawnAt(QPointF(x, y), side);
-    if (!cell)
-        return {-1, -1};
-    const tivra::CellRec& drawn = puzzle_.Board(side, cell->x(), cell->y());
-    return {drawn.X + puzzle_.CellWidth / 2, drawn.Y + puzzle_.CellHeight / 2};
 }
 
 void Form1::Form_MouseDown(int Button, float x, float y) {
     layOutFirstFrame();
-    pressBoard(Button, pressedPoint(x, y, kSource), pressedPoint(x, y, kReceiving));
+    if (Button == tivra::input::kRightButton)
+        play({BoardMove::Kind::Take, cellPressed(QPointF(x, y), kSource)});
+    else if (Button == tivra::input::kLeftButton)
+        play({BoardMove::Kind::Return, cellPressed(QPointF(x, y), kReceiving)});
 }
 
-// A press at these points of the layout, as each grid's hit test reads it.
-void Form1::pressBoard(int Button, QPoint onSource, QPoint onReceiving) {
-    if (!puzzle_.GameActive || loading_->busy())
+// The cell of a grid under a press, in the layout's pixels as finely as the
+// pointer gives them. At ratio 1 it is the board's own hit test of the whole
+// pixel pressed. On a scaled screen it is the cell drawn under the device
+// pixel pressed: there every cell is a whole number of device pixels wide,
+// and drifts from the layout's by up to half a device pixel a cell. None on
+// a drawn outline or off the grid.
+QPoint Form1::cellPressed(QPointF at, int side) const {
+    if (client_->devicePixelRatioF() == 1.0) {
+        const int x = static_cast<int>(std::floor(at.x()));
+        const int y = static_cast<int>(std::floor(at.y()));
+        return {puzzle_.HitColumn(x, side), puzzle_.HitRow(y, side)};
+    }
+    return painter_.cellDrawnAt(at, side).value_or(QPoint(-1, -1));
+}
+
+bool Form1::boardTakesInput() const {
+    return puzzle_.GameActive && !loading_->busy();
+}
+
+// Every key, button and finger comes here to move a piece: the move is
+// made when the game allows it, and a take may finish the picture.
+void Form1::play(const BoardMove& move) {
+    if (!boardTakesInput())
         return;
-    if (Button == 2 &&
-        puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow).Full == tivra::kFalse) {
-        puzzle_.TakePiece(onSource.x(), onSource.y());
+    const QPoint cell = move.cell;
+    switch (move.kind) {
+    case BoardMove::Kind::Take:
+        if (puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow).Full == tivra::kTrue)
+            return; // the cursor cell must be emptied first
+        puzzle_.takeFromSlot(cell.x(), cell.y());
+        // Only a take can finish the picture, whether or not it moved a piece.
         if (puzzle_.IsSolved())
             winSequence();
         return;
+    case BoardMove::Kind::Return:
+        if (puzzle_.freeSlotEmpty())
+            puzzle_.returnFromCell(cell.x(), cell.y());
+        return;
+    case BoardMove::Kind::MoveCursor:
+        if (cell.x() < 0 || cell.y() < 0 || cell.x() >= puzzle_.gridSize() ||
+            cell.y() >= puzzle_.gridSize())
+            return;
+        puzzle_.CursorCol = static_cast<std::int16_t>(cell.x());
+        puzzle_.CursorRow = static_cast<std::int16_t>(cell.y());
+        painter_.DrawCursor();
+        return;
     }
-    if (Button == 1 && puzzle_.freeSlotEmpty())
-        puzzle_.ReturnPiece(onReceiving.x(), onReceiving.y());
 }
 
 void Form1::Optiuni_Click() {

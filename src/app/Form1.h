@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardMove.h"
 #include "MoveSound.h"
 #include "board/Puzzle.h"
 #include "paint/BoardPainter.h"
@@ -95,9 +96,9 @@ private:
     void winSequence();
     void handArrowsToSource(bool onSource);
     void showSourceCursor();
-    void pressCell(int Button, int side, int col, int row);
-    void pressBoard(int Button, QPoint onSource, QPoint onReceiving);
-    QPoint pressedPoint(float x, float y, int side) const;
+    QPoint cellPressed(QPointF at, int side) const;
+    bool boardTakesInput() const;
+    void play(const BoardMove& move);
     void clientResized(QSize size);
     void layOutClient(QSize size);
     void fitSurfaces(QSize size);

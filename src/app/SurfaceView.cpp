@@ -1,5 +1,7 @@
 #include "SurfaceView.h"
 
+#include "InputCodes.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -116,27 +118,14 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
 }
 
 void SurfaceView::keyPressEvent(QKeyEvent* event) {
-    emit keyPressed(virtualKeyCode(event->key()));
+    emit keyPressed(tivra::input::virtualKeyCode(event->key()));
     event->accept();
 }
 
 void SurfaceView::mousePressEvent(QMouseEvent* event) {
-    int button = 0;
-    switch (event->button()) {
-    case Qt::LeftButton:
-        button = 1;
-        break;
-    case Qt::RightButton:
-        button = 2;
-        break;
-    case Qt::MiddleButton:
-        button = 4;
-        break;
-    default:
-        break;
-    }
     const QPointF at = event->position();
-    emit mousePressed(button, static_cast<float>(at.x()), static_cast<float>(at.y()));
+    emit mousePressed(tivra::input::buttonNumber(event->button()), static_cast<float>(at.x()),
+                      static_cast<float>(at.y()));
     event->accept();
 }
 
@@ -148,27 +137,4 @@ void SurfaceView::resizeEvent(QResizeEvent* event) {
 // Tab is a key like any other on the board, not a jump between widgets.
 bool SurfaceView::focusNextPrevChild(bool) {
     return false;
-}
-
-int virtualKeyCode(int qtKey) {
-    switch (qtKey) {
-    case Qt::Key_Left:
-        return 37;
-    case Qt::Key_Up:
-        return 38;
-    case Qt::Key_Right:
-        return 39;
-    case Qt::Key_Down:
-        return 40;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Space:
-        return 32;
-    default:
-        return 0; // any other key: only redraws the cursor
-    }
 }

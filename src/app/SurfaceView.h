@@ -20,6 +20,7 @@ public:
     void surfaceVisibilityChanged(bool visible) override;
 
 signals:
+    // In the board's key codes and button numbers (InputCodes.h).
     void keyPressed(int keyCode);
     void mousePressed(int button, float x, float y);
     void resized(QSize size);
@@ -40,7 +41,3 @@ private:
     int frame_ = 0;
     const QPaintEvent* painting_ = nullptr;
 };
-
-// The old key codes the board's key handler speaks in (37 left, 38 up,
-// 39 right, 40 down, 9 Tab, 13 Return, 32 Space); every other key is 0.
-int virtualKeyCode(int qtKey);

@@ -24,9 +24,12 @@ std::int16_t Puzzle::HitRow(int y, int side) const {
 }
 
 void Puzzle::TakePiece(int x, int y) {
-    const std::int16_t col = HitColumn(x, kSource);
-    const std::int16_t row = HitRow(y, kSource);
-    if (col < 0 || row < 0 || Board(kSource, col, row).Full != kTrue)
+    takeFromSlot(HitColumn(x, kSource), HitRow(y, kSource));
+}
+
+void Puzzle::takeFromSlot(int col, int row) {
+    if (col < 0 || row < 0 || col >= gridSize_ || row >= gridSize_ ||
+        Board(kSource, col, row).Full != kTrue)
         return;
 
     CellRec& slot = Board(kSource, col, row);
@@ -38,15 +41,18 @@ void Puzzle::TakePiece(int x, int y) {
     target.PieceCol = slot.PieceCol;
     target.PieceRow = slot.PieceRow;
     slot.Full = kFalse;
-    FreeCol = col;
-    FreeRow = row;
+    FreeCol = static_cast<std::int16_t>(col);
+    FreeRow = static_cast<std::int16_t>(row);
     refresh();
 }
 
 void Puzzle::ReturnPiece(int x, int y) {
-    const std::int16_t col = HitColumn(x, kReceiving);
-    const std::int16_t row = HitRow(y, kReceiving);
-    if (col < 0 || row < 0 || Board(kReceiving, col, row).Full != kTrue)
+    returnFromCell(HitColumn(x, kReceiving), HitRow(y, kReceiving));
+}
+
+void Puzzle::returnFromCell(int col, int row) {
+    if (col < 0 || row < 0 || col >= gridSize_ || row >= gridSize_ ||
+        Board(kReceiving, col, row).Full != kTrue)
         return;
 
     CellRec& cell = Board(kReceiving, col, row);

@@ -67,8 +67,16 @@ public:
 
     std::int16_t HitColumn(int x, int side) const;
     std::int16_t HitRow(int y, int side) const;
+    // The moves at a press's point, through the hit test; a press that
+    // finds no full cell moves nothing.
     void TakePiece(int x, int y);
     void ReturnPiece(int x, int y);
+    // The same moves for a cell already found (by the keys, a finger, or a
+    // hit test of the cells as drawn): the piece in source slot (col, row)
+    // into the cursor cell, and the piece in receiving cell (col, row) back
+    // to the free slot. A cell outside the grid, or empty, moves nothing.
+    void takeFromSlot(int col, int row);
+    void returnFromCell(int col, int row);
     void FindFreeSlot();
     // The free slot lies in this game's grid and can take a piece back.
     bool freeSlotEmpty() const;
