@@ -7,12 +7,13 @@ set -euo pipefail
 run_packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
-  libcanberra-dev libheif-dev libjpeg-dev libseccomp-dev libwebp-dev fonts-dejavu-core qt6-wayland
+  libcanberra-dev libheif-dev libjpeg-dev libseccomp-dev libwebp-dev libxcb1-dev
+  fonts-dejavu-core qt6-wayland
 )
 test_packages=(
   libgtest-dev libbenchmark-dev zlib1g-dev libavif-dev
   xvfb xauth xdotool imagemagick
-  sway grim wtype
+  sway grim wtype i3-wm
   clang libclang-rt-14-dev llvm
   appstream desktop-file-utils man-db strace
   dpkg-dev file lintian

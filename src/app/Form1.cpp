@@ -7,6 +7,7 @@
 #include "PictureDialog.h"
 #include "PictureLoading.h"
 #include "SurfaceView.h"
+#include "WindowPlacement.h"
 #include "picture/DefaultPicture.h"
 #include "picture/HelperDecode.h"
 #include "picture/PictureLoader.h"
@@ -36,10 +37,6 @@ constexpr QSize kMinimumClient(320, 240);
 constexpr QSize kMaximumClient(16000, 16000);
 // The reference picture's sunken border, inside the client area.
 constexpr int kPictureFrame = 2;
-
-bool onWayland() {
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
 
 bool isExposed(const QWindow* window) {
     return window && window->isExposed();
@@ -76,6 +73,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     });
 
     createMenus();
+    placement_ = new WindowPlacement(this);
     loading_ = new PictureLoading(this);
     connect(loading_, &PictureLoading::busyChanged, this, &Form1::pauseCommands);
     connect(loading_, &PictureLoading::decoded, this, &Form1::pictureDecoded);
@@ -123,20 +121,7 @@ void Form1::Form_Load() {
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
     IncarcaPoza->setEnabled(true);
     Optiuni->setEnabled(true);
-    // The whole free area of the screen, so that no panel covers the board.
-    if (QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        if (onWayland()) {
-            // A Wayland client neither knows where the panels are nor places
-            // itself: the compositor is asked for its free area. One that
-            // will not maximize a window gets one that fits inside its panels.
-            resize(area.size() * 3 / 4);
-            setWindowState(Qt::WindowMaximized);
-        } else {
-            resize(area.size());
-            move(area.topLeft());
-        }
-    }
+    placement_->fitToScreen();
     appPath_ = QCoreApplication::applicationDirPath();
     soundFile_ = MoveSound::fileFor(appPath_);
     loading_->setHelper(decodeHelperFor(appPath_));
@@ -144,32 +129,6 @@ void Form1::Form_Load() {
     surfaces_.Picture1 = defaultPicture();
     fitMinimumSizeToPicture();
     // The board is laid out and painted as soon as the client area has its size.
-}
-
-void Form1::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (fittedToScreen_ || onWayland())
-        return;
-    fittedToScreen_ = true;
-    // The window manager's frame is known only now; keep the outer frame on
-    // the screen's free area.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    // A frame may be a title bar alone, with no side borders.
-    if (QScreen* screen = this->screen(); screen && !frame.isNull()) {
-        const QRect area = screen->availableGeometry();
-        resize(area.size() - frame);
-        move(area.topLeft());
-    }
-}
-
-// A window manager keeps the window at its minimum size; without one the X
-// server takes any size, and the window grows back by itself.
-void Form1::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    const QSize allowed = size().expandedTo(minimumSize());
-    if (allowed != size())
-        QMetaObject::invokeMethod(
-            this, [this] { resize(size().expandedTo(minimumSize())); }, Qt::QueuedConnection);
 }
 
 namespace {
@@ -484,10 +443,9 @@ void Form1::play(const BoardMove& move) {
 void Form1::Optiuni_Click() {
     if (!options_)
         options_ = std::make_unique<Form2>();
-    keepAbove(options_.get());
     if (!options_->isVisible())
         options_->Form_Load();
-    options_->show();
+    placement_->showAbove(options_.get(), [this] { options_->show(); });
     options_->raise();
     options_->activateWindow();
 }
@@ -495,11 +453,10 @@ void Form1::Optiuni_Click() {
 void Form1::Informatii_Click() {
     if (!help_)
         help_ = std::make_unique<Form3>();
-    keepAbove(help_.get());
     // Centred when it opens; brought forward where the player left it.
     if (!help_->isVisible()) {
         help_->Form_Load();
-        help_->showCentred();
+        placement_->showAbove(help_.get(), [this] { help_->showCentred(); });
     }
     help_->raise();
     help_->activateWindow();
@@ -611,23 +568,12 @@ void Form1::Despre_Click() {
                 QStringLiteral("Tivra, un joc facut de echipa Tivra - tivra@example.org"));
 }
 
-// A tiling window manager floats a window that belongs to another at its own
-// size, rather than tiling it beside the board.
-void Form1::keepAbove(QWidget* window) {
-    window->winId();
-    if (QWindow* handle = window->windowHandle(); handle && isVisible())
-        handle->setTransientParent(windowHandle());
-}
-
-// A window that belongs to another closes with it as far as Qt is concerned;
-// the Options and Help windows stay open, and the game running, until the
-// player closes them too.
+// The Options and Help windows stay open, and the game running, when the
+// main window is closed.
 void Form1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
-    for (QWidget* window :
-         {static_cast<QWidget*>(options_.get()), static_cast<QWidget*>(help_.get())})
-        if (window && window->windowHandle())
-            window->windowHandle()->setTransientParent(nullptr);
+    placement_->letGo(options_.get());
+    placement_->letGo(help_.get());
 }
 
 void Form1::Exit_Click() {

@@ -14,6 +14,7 @@
 class Form2;
 class Form3;
 class PictureLoading;
+class WindowPlacement;
 struct PictureRequest;
 class QAction;
 struct PictureLoadResult;
@@ -80,8 +81,6 @@ signals:
     void pictureLoadEnded(bool loaded);
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // A picture file dropped on the window loads as "Incarca Poza" does, and
     // like it only between games.
@@ -113,7 +112,6 @@ private:
     QString droppedPicture(const QDropEvent* event) const;
     void takePictureDrag(QDragMoveEvent* event) const;
     void showMessage(const QString& title, const QString& text, std::function<void()> closed = {});
-    void keepAbove(QWidget* window);
 
     tivra::Puzzle puzzle_;
     tivra::BoardSurfaces surfaces_;
@@ -140,6 +138,7 @@ private:
     QString pictureName_; // as the player sees it
     QSize decodedFor_;
     PictureLoading* loading_ = nullptr;
+    WindowPlacement* placement_ = nullptr;
     QList<bool> pausedCommands_; // enabled before a decode paused them
     bool layoutPending_ = false; // a resize came during a decode
     std::unique_ptr<MoveSound> sound_;
@@ -150,5 +149,4 @@ private:
     std::int16_t sourceRow_ = 0;
     bool boardLaidOut_ = false;
     bool firstLayoutPending_ = false;
-    bool fittedToScreen_ = false;
 };

@@ -172,6 +172,74 @@ std::map<QString, SwayWindow> SwayDesktop::windows() const {
     return found;
 }
 
+// An i3 desktop on the test's X server: a tiling window manager with no bar.
+class I3Desktop {
+public:
+    bool start(const QProcessEnvironment& env, const QString& folder);
+    ~I3Desktop();
+    // The windows by their titles: where i3 put each, and whether it floats.
+    std::map<QString, SwayWindow> windows() const;
+
+private:
+    QProcess i3_;
+    QProcessEnvironment env_;
+};
+
+bool I3Desktop::start(const QProcessEnvironment& env, const QString& folder) {
+    env_ = env;
+    const QString config = folder + "/i3.config";
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("# i3 config file (v4)\nfont pango:DejaVu Sans 8\nfocus_follows_mouse no\n");
+    file.close();
+    i3_.setProcessEnvironment(env);
+    i3_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    i3_.setStandardOutputFile(QProcess::nullDevice());
+    i3_.start("i3", {"-c", config});
+    return i3_.waitForStarted() && QTest::qWaitFor(
+                                       [&] {
+                                           QProcess msg;
+                                           msg.setProcessEnvironment(env_);
+                                           msg.start("i3-msg", {"-t", "get_version"});
+                                           return msg.waitForFinished(2000) && msg.exitCode() == 0;
+                                       },
+                                       10000);
+}
+
+I3Desktop::~I3Desktop() {
+    if (i3_.state() != QProcess::NotRunning) {
+        i3_.terminate();
+        if (!i3_.waitForFinished(3000))
+            i3_.kill();
+        i3_.waitForFinished();
+    }
+}
+
+std::map<QString, SwayWindow> I3Desktop::windows() const {
+    QProcess msg;
+    msg.setProcessEnvironment(env_);
+    msg.start("i3-msg", {"-t", "get_tree"});
+    msg.waitForFinished(5000);
+    std::map<QString, SwayWindow> found;
+    std::function<void(const QJsonObject&, bool)> walk = [&](const QJsonObject& node,
+                                                             bool floating) {
+        if (node["window"].isDouble()) {
+            SwayWindow window;
+            window.whole = rectOf(node["rect"]);
+            window.client = rectOf(node["window_rect"]).translated(window.whole.topLeft());
+            window.floating = floating;
+            found[node["name"].toString()] = window;
+        }
+        for (const QJsonValue child : node["nodes"].toArray())
+            walk(child.toObject(), floating);
+        for (const QJsonValue child : node["floating_nodes"].toArray())
+            walk(child.toObject(), true);
+    };
+    walk(QJsonDocument::fromJson(msg.readAllStandardOutput()).object(), false);
+    return found;
+}
+
 } // namespace
 
 class EndToEndTest : public QObject {
@@ -185,6 +253,7 @@ private slots:
     void endsAtOnceWithAStalledSoundServer();
     void fitsAStackingWaylandDesktop();
     void floatsItsWindowsOnATilingWaylandDesktop();
+    void floatsItsWindowsOnATilingX11Desktop();
 
 private:
     QString run(const QStringList& args);
@@ -834,6 +903,44 @@ void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
     wtype({"F4"});
     QVERIFY(player.waitForFinished(5000));
     QCOMPARE(player.exitCode(), 0);
+}
+
+// A tiling X11 window manager (i3) gives the main window the whole screen,
+// and floats the Options and Help windows over it at their own sizes: they
+// say they belong to it, as on Wayland.
+void EndToEndTest::floatsItsWindowsOnATilingX11Desktop() {
+    I3Desktop i3;
+    QVERIFY(i3.start(env, work.path()));
+    QProcess game;
+    startGame(game, env);
+    QVERIFY(game.waitForStarted());
+    const QString window =
+        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
+    QVERIFY(!window.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(i3.windows()["Have fun!"].whole, QRect(QPoint(0, 0), kScreen),
+                              5000);
+    const QRect client = i3.windows()["Have fun!"].client;
+    screenOnce(paintedTo(client), "i3-tiled");
+
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "F3"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "F1"});
+    QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(i3.windows()["Ajutor"].floating, 5000);
+    screenshot("i3-tiled-windows");
+    auto windows = i3.windows();
+    QVERIFY(windows["Optiuni"].floating);
+    QCOMPARE(windows["Optiuni"].client.size(), QSize(254, 93));
+    QVERIFY(windows["Ajutor"].floating);
+    QCOMPARE(windows["Ajutor"].client.size(), QSize(312, 213));
+    QCOMPARE(windows["Have fun!"].whole, QRect(QPoint(0, 0), kScreen)); // not shared with them
+
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "F4"});
+    QVERIFY(game.waitForFinished(5000));
+    QCOMPARE(game.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)
