@@ -90,14 +90,13 @@ void BoardPainter::addBox(std::vector<Lattice>& outlines, const QRect& cell, QRg
 
 // Every cell of both grids outlined in black. The cells of a grid tile it
 // edge to edge, so each grid is one set of lines.
-std::vector<Lattice> BoardPainter::gridOutlines() const {
+void BoardPainter::addGrids(std::vector<Lattice>& outlines) const {
     const int n = puzzle_.gridSize();
     const int line = lineOnDevice();
     const int w = cellWidthOnDevice();
     const int h = cellHeightOnDevice();
-    std::vector<Lattice> outlines;
     if (n <= 0)
-        return outlines;
+        return;
     for (int side : {kReceiving, kSource}) {
         const QPoint grid = gridOnDevice(side);
         for (int dy = 0; dy < line; ++dy)
@@ -115,11 +114,12 @@ std::vector<Lattice> BoardPainter::gridOutlines() const {
                                                top + (row + 1) * h, kOutlineColour));
             }
     }
-    return outlines;
 }
 
 void BoardPainter::drawOutlines() {
-    surfaces_.window.drawOutlines(gridOutlines());
+    outlines_.clear();
+    addGrids(outlines_);
+    surfaces_.window.drawOutlines(outlines_);
 }
 
 void BoardPainter::DrawGrid() {
@@ -131,13 +131,14 @@ void BoardPainter::DrawGrid() {
 // it has just drawn and draws only the boxes.
 void BoardPainter::DrawCursor() {
     DrawGrid();
-    std::vector<Lattice> outlines = gridOutlines();
-    addBox(outlines, cellRect(puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow)),
+    outlines_.clear();
+    addGrids(outlines_);
+    addBox(outlines_, cellRect(puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow)),
            kCursorColour);
     if (sourceCursor_)
-        addBox(outlines, cellRect(puzzle_.Board(kSource, sourceCursor_->x(), sourceCursor_->y())),
+        addBox(outlines_, cellRect(puzzle_.Board(kSource, sourceCursor_->x(), sourceCursor_->y())),
                kSourceCursorColour);
-    surfaces_.window.drawOutlines(std::move(outlines));
+    surfaces_.window.drawOutlines(outlines_);
 }
 
 // Through the scratch surface, which always holds a whole cell.

@@ -56,7 +56,7 @@ public:
 private:
     // The layout for the window's client size and the current picture.
     bool computeLayout(int divisions);
-    std::vector<Lattice> gridOutlines() const;
+    void addGrids(std::vector<Lattice>& outlines) const;
     void drawOutlines();
     void reserveBoard();
     void stretchPicture();
@@ -81,6 +81,7 @@ private:
     std::optional<QPoint> sourceCursor_;
     QSize client_;
     double ratio_ = 1.0;
+    std::vector<Lattice> outlines_; // given to the window at each redraw
 };
 
 } // namespace tivra

@@ -67,7 +67,7 @@ void StoredPixels::grow(const QRect& area) {
     area_ = next;
 }
 
-QRegion StoredPixels::outline(std::vector<Lattice> outlines) {
+QRegion StoredPixels::outline(const std::vector<Lattice>& outlines) {
     const QRect surface = whole();
     auto unstored = [&](const Lattice& lattice) {
         const QRect bounds = lattice.bounds().intersected(surface);
@@ -103,7 +103,7 @@ QRegion StoredPixels::outline(std::vector<Lattice> outlines) {
         if (!onStored.isEmpty())
             changed += outlines[i].paint(image_, area_.topLeft(), onStored);
     }
-    outlines_ = std::move(outlines);
+    outlines_.assign(outlines.begin(), outlines.end()); // in the room of the last ones
     outlinesIntact_ = true;
     return changed;
 }

@@ -49,7 +49,7 @@ public:
     // pixels, and beyond them they take the place of those given last time.
     // Outlines given last time and not covered by these stay on the surface
     // as pixels. Returns where the surface's pixels changed.
-    QRegion outline(std::vector<Lattice> outlines);
+    QRegion outline(const std::vector<Lattice>& outlines);
 
 private:
     QRect whole() const { return QRect(QPoint(0, 0), size_); }

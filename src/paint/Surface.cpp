@@ -114,9 +114,9 @@ void Surface::drawLattice(const Lattice& lattice) {
         markDrawn(changed);
 }
 
-void Surface::drawOutlines(std::vector<Lattice> outlines) {
+void Surface::drawOutlines(const std::vector<Lattice>& outlines) {
     drawPending();
-    for (const QRect& changed : pixels_.outline(std::move(outlines)))
+    for (const QRect& changed : pixels_.outline(outlines))
         markDrawn(changed);
 }
 

@@ -75,7 +75,7 @@ public:
     // The board's outlines as they are now, all of them, given again at each
     // redraw and drawn in turn: where nothing is stored they take the place
     // of those given last time, so that they cost no memory there.
-    void drawOutlines(std::vector<Lattice> outlines);
+    void drawOutlines(const std::vector<Lattice>& outlines);
 
     bool Visible() const { return visible_; }
     void setVisible(bool visible);
