@@ -67,7 +67,7 @@ void StoredPixels::grow(const QRect& area) {
     area_ = next;
 }
 
-QRegion StoredPixels::outline(const std::vector<Lattice>& outlines) {
+const std::vector<QRect>& StoredPixels::outline(const std::vector<Lattice>& outlines) {
     const QRect surface = whole();
     auto unstored = [&](const Lattice& lattice) {
         const QRect bounds = lattice.bounds().intersected(surface);
@@ -85,13 +85,14 @@ QRegion StoredPixels::outline(const std::vector<Lattice>& outlines) {
     const auto [oldEnd, newEnd] =
         std::mismatch(outlines_.begin(), outlines_.end(), outlines.begin(), outlines.end());
     const std::size_t same = static_cast<std::size_t>(oldEnd - outlines_.begin());
-    QRegion changed;
+    std::vector<QRect>& changed = changed_;
+    changed.clear();
     for (auto gone = oldEnd; gone != outlines_.end(); ++gone)
         if (unstored(*gone))
-            changed += gone->bounds().intersected(surface);
+            changed.push_back(gone->bounds().intersected(surface));
     for (auto came = newEnd; came != outlines.end(); ++came)
         if (unstored(*came))
-            changed += came->bounds().intersected(surface);
+            changed.push_back(came->bounds().intersected(surface));
 
     // On the stored pixels every outline is drawn, but for those still
     // there from last time when these only add to them (a cursor drawn
@@ -100,8 +101,10 @@ QRegion StoredPixels::outline(const std::vector<Lattice>& outlines) {
     const std::size_t first = outlinesIntact_ && adding ? same : 0;
     for (std::size_t i = first; i < outlines.size(); ++i) {
         const QRect onStored = outlines[i].bounds().intersected(area_);
-        if (!onStored.isEmpty())
-            changed += outlines[i].paint(image_, area_.topLeft(), onStored);
+        if (const QRect drawn =
+                onStored.isEmpty() ? QRect() : outlines[i].paint(image_, area_.topLeft(), onStored);
+            !drawn.isEmpty())
+            changed.push_back(drawn);
     }
     outlines_.assign(outlines.begin(), outlines.end()); // in the room of the last ones
     outlinesIntact_ = true;

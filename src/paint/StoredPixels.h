@@ -48,8 +48,9 @@ public:
     // (a later one over an earlier one). They are drawn on the stored
     // pixels, and beyond them they take the place of those given last time.
     // Outlines given last time and not covered by these stay on the surface
-    // as pixels. Returns where the surface's pixels changed.
-    QRegion outline(const std::vector<Lattice>& outlines);
+    // as pixels. Returns where the surface's pixels changed (until the next
+    // outlines).
+    const std::vector<QRect>& outline(const std::vector<Lattice>& outlines);
 
 private:
     QRect whole() const { return QRect(QPoint(0, 0), size_); }
@@ -65,6 +66,7 @@ private:
     // as drawn: nothing else has been drawn on those pixels since.
     std::vector<Lattice> outlines_;
     bool outlinesIntact_ = false;
+    std::vector<QRect> changed_; // kept from one redraw to the next: none allocates
 };
 
 } // namespace tivra
