@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QRect>
-#include <QRegion>
 #include <vector>
 
 namespace tivra {

@@ -72,9 +72,10 @@ public:
     // The outlines of count x count boxes of one size tiling a grid from
     // (left, top): the same pixels as one BoxOutline per box.
     void GridOutline(int left, int top, int cellWidth, int cellHeight, int count, QRgb colour);
-    // The board's outlines as they are now, all of them, given again at each
-    // redraw and drawn in turn: where nothing is stored they take the place
-    // of those given last time, so that they cost no memory there.
+    // Those two store the pixels they draw, as every drawing does. The
+    // board's outlines instead are given whole at each redraw, drawn in
+    // turn: where nothing is stored they take the place of those given last
+    // time, so that they cost no memory there (see StoredPixels::outline).
     void drawOutlines(const std::vector<Lattice>& outlines);
 
     bool Visible() const { return visible_; }
