@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace tivra {
 
@@ -68,27 +69,57 @@ std::optional<QPoint> BoardPainter::cellDrawnAt(QPointF at, int side) const {
     return QPoint(x / w, y / h);
 }
 
-// A box outline through the cell's corners, as thick as an outline.
-void BoardPainter::outlineBox(const QRect& cell, QRgb colour) {
+namespace {
+
+// A box outline through both corners, as one set of lines.
+Lattice box(int x1, int y1, int x2, int y2, QRgb colour) {
+    return {std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1), 1, colour};
+}
+
+} // namespace
+
+// The lines of a box outline through the cell's corners, as thick as an
+// outline.
+void BoardPainter::addBox(std::vector<Lattice>& outlines, const QRect& cell, QRgb colour) const {
     const int line = lineOnDevice();
     for (int dy = 0; dy < line; ++dy)
         for (int dx = 0; dx < line; ++dx)
-            surfaces_.window.BoxOutline(cell.x() + dx, cell.y() + dy, cell.x() + cell.width() + dx,
-                                        cell.y() + cell.height() + dy, colour);
+            outlines.push_back(box(cell.x() + dx, cell.y() + dy, cell.x() + cell.width() + dx,
+                                   cell.y() + cell.height() + dy, colour));
 }
 
 // Every cell of both grids outlined in black. The cells of a grid tile it
-// edge to edge, so each grid is drawn as one set of lines.
-void BoardPainter::drawOutlines() {
+// edge to edge, so each grid is one set of lines.
+void BoardPainter::addGrids(std::vector<Lattice>& outlines) const {
     const int n = puzzle_.gridSize();
     const int line = lineOnDevice();
+    const int w = cellWidthOnDevice();
+    const int h = cellHeightOnDevice();
+    if (n <= 0)
+        return;
     for (int side : {kReceiving, kSource}) {
         const QPoint grid = gridOnDevice(side);
         for (int dy = 0; dy < line; ++dy)
-            for (int dx = 0; dx < line; ++dx)
-                surfaces_.window.GridOutline(grid.x() + dx, grid.y() + dy, cellWidthOnDevice(),
-                                             cellHeightOnDevice(), n, kOutlineColour);
+            for (int dx = 0; dx < line; ++dx) {
+                const int left = grid.x() + dx;
+                const int top = grid.y() + dy;
+                if (w >= 0 && h >= 0) {
+                    outlines.push_back({left, top, w, h, n, kOutlineColour});
+                    continue;
+                }
+                // Cells of no proper size do not tile: a box for each.
+                for (int row = 0; row < n; ++row)
+                    for (int col = 0; col < n; ++col)
+                        outlines.push_back(box(left + col * w, top + row * h, left + (col + 1) * w,
+                                               top + (row + 1) * h, kOutlineColour));
+            }
     }
+}
+
+void BoardPainter::drawOutlines() {
+    outlines_.clear();
+    addGrids(outlines_);
+    surfaces_.window.drawOutlines(outlines_);
 }
 
 void BoardPainter::DrawGrid() {
@@ -96,13 +127,18 @@ void BoardPainter::DrawGrid() {
     Refresh();
 }
 
+// The grids again with the cursor boxes over them. The window sees the grids
+// it has just drawn and draws only the boxes.
 void BoardPainter::DrawCursor() {
     DrawGrid();
-    outlineBox(cellRect(puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow)),
-               kCursorColour);
+    outlines_.clear();
+    addGrids(outlines_);
+    addBox(outlines_, cellRect(puzzle_.Board(kReceiving, puzzle_.CursorCol, puzzle_.CursorRow)),
+           kCursorColour);
     if (sourceCursor_)
-        outlineBox(cellRect(puzzle_.Board(kSource, sourceCursor_->x(), sourceCursor_->y())),
-                   kSourceCursorColour);
+        addBox(outlines_, cellRect(puzzle_.Board(kSource, sourceCursor_->x(), sourceCursor_->y())),
+               kSourceCursorColour);
+    surfaces_.window.drawOutlines(outlines_);
 }
 
 // Through the scratch surface, which always holds a whole cell.

@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace tivra {
 
@@ -55,6 +56,7 @@ public:
 private:
     // The layout for the window's client size and the current picture.
     bool computeLayout(int divisions);
+    void addGrids(std::vector<Lattice>& outlines) const;
     void drawOutlines();
     void reserveBoard();
     void stretchPicture();
@@ -71,7 +73,7 @@ private:
     QPoint gridOnDevice(int side) const;
     QSize pictureOnDevice() const;
     QRect cellRect(const CellRec& cell) const;
-    void outlineBox(const QRect& cell, QRgb colour);
+    void addBox(std::vector<Lattice>& outlines, const QRect& cell, QRgb colour) const;
 
     Puzzle& puzzle_;
     BoardSurfaces& surfaces_;
@@ -79,6 +81,7 @@ private:
     std::optional<QPoint> sourceCursor_;
     QSize client_;
     double ratio_ = 1.0;
+    std::vector<Lattice> outlines_; // given to the window at each redraw
 };
 
 } // namespace tivra

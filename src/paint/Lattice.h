@@ -6,9 +6,9 @@
 namespace tivra {
 
 // The lines of count x count boxes, each cellWidth x cellHeight, tiling a
-// grid from (left, top): a box outline is the lattice of one box. A surface
-// that stores only part of its pixels keeps outlines beyond that part as
-// lattices and draws them when their pixels are wanted.
+// grid from (left, top): a box outline is the lattice of one box. The board's
+// outlines are given to its surface as lattices, which cost no memory where
+// the surface stores no pixels.
 struct Lattice {
     int left = 0;
     int top = 0;

@@ -8,13 +8,13 @@
 namespace tivra {
 
 Surface::Surface(QRgb background, QSize size, Storage storage)
-    : storage_(storage), background_(background) {
+    : pixels_(background, storage == Storage::Whole ? StoredPixels::Keep::Whole
+                                                    : StoredPixels::Keep::DrawnPart) {
     resize(size);
 }
 
 void Surface::resize(QSize size) {
     size_ = size.expandedTo(QSize(0, 0));
-    image_ = QImage();
     Cls();
 }
 
@@ -28,76 +28,32 @@ void Surface::drawPending() const {
 
 void Surface::Cls() {
     pending_ = nullptr;
-    lattices_.clear();
-    room_ = QRect();
-    if (storage_ == Storage::Whole) {
-        if (image_.size() != size_)
-            image_ = QImage(size_, QImage::Format_RGB32);
-        image_.fill(background_);
-        stored_ = rect();
-    } else {
-        image_ = QImage();
-        stored_ = QRect();
-    }
+    pixels_.clear(size_);
     markDrawn(rect());
 }
 
 QImage Surface::image() const {
     drawPending();
-    if (stored_ == rect())
-        return image_;
+    if (pixels_.area() == rect())
+        return pixels_.pixels();
     QImage pixels(size_, QImage::Format_RGB32);
-    render(pixels, rect());
+    pixels_.render(pixels, rect());
     return pixels;
 }
 
 void Surface::render(QImage& into, const QRect& area) const {
     drawPending();
-    if (!stored_.contains(area)) {
-        into.fill(background_);
-        for (const Lattice& lattice : lattices_)
-            lattice.paint(into, area.topLeft(), area);
-    }
-    const QRect part = area.intersected(stored_);
-    for (int y = part.top(); y <= part.bottom(); ++y)
-        std::memcpy(reinterpret_cast<QRgb*>(into.scanLine(y - area.top())) +
-                        (part.left() - area.left()),
-                    reinterpret_cast<const QRgb*>(image_.constScanLine(y - stored_.top())) +
-                        (part.left() - stored_.left()),
-                    static_cast<std::size_t>(part.width()) * sizeof(QRgb));
+    pixels_.render(into, area);
 }
 
 QRgb Surface::pixel(int x, int y) const {
     drawPending();
-    if (stored_.contains(x, y))
-        return image_.pixel(x - stored_.left(), y - stored_.top());
-    QRgb colour = background_;
-    for (const Lattice& lattice : lattices_)
-        if (lattice.contains(x, y))
-            colour = lattice.colour;
-    return colour;
+    return pixels_.pixel(x, y);
 }
 
 QImage& Surface::pixelsFor(const QRect& area) {
     drawPending();
-    const QRect clipped = area.intersected(rect());
-    if (!clipped.isEmpty() && !stored_.contains(clipped))
-        grow(clipped);
-    return image_;
-}
-
-// Stores the pixels of `area` too, and of the whole room once the stored
-// part has to grow at all.
-void Surface::grow(const QRect& area) {
-    QRect next = stored_.isEmpty() ? area : (stored_ | area | room_);
-    next &= rect();
-    QImage larger(next.size(), QImage::Format_RGB32);
-    render(larger, next);
-    image_ = std::move(larger);
-    stored_ = next;
-    std::erase_if(lattices_, [&](const Lattice& lattice) {
-        return stored_.contains(lattice.bounds().intersected(rect()));
-    });
+    return pixels_.pixelsFor(area);
 }
 
 namespace {
@@ -119,7 +75,7 @@ void Surface::fillRect(const QRect& area, QRgb colour) {
     if (clipped.isEmpty())
         return;
     QImage& pixels = pixelsFor(clipped);
-    fillClipped(pixels, clipped.translated(-stored_.topLeft()), colour);
+    fillClipped(pixels, clipped.translated(-pixels_.area().topLeft()), colour);
     markDrawn(clipped);
 }
 
@@ -147,42 +103,21 @@ void Surface::GridOutline(int left, int top, int cellWidth, int cellHeight, int 
     drawLattice({left, top, cellWidth, cellHeight, count, colour});
 }
 
-// Onto the stored pixels it crosses, and kept as a lattice for the rest.
+// Onto the stored pixels, which take in the whole of it.
 void Surface::drawLattice(const Lattice& lattice) {
     const QRect bounds = lattice.bounds().intersected(rect());
     if (bounds.isEmpty())
         return;
-    drawPending();
-    QRect changed;
-    const QRect onStored = bounds.intersected(stored_);
-    if (!onStored.isEmpty())
-        changed = lattice.paint(image_, stored_.topLeft(), onStored);
-    if (!stored_.contains(bounds))
-        changed |= keepLattice(lattice) & bounds;
+    QImage& pixels = pixelsFor(bounds);
+    const QRect changed = lattice.paint(pixels, pixels_.area().topLeft(), bounds);
     if (!changed.isEmpty())
         markDrawn(changed);
 }
 
-// Adds a lattice to those beyond the stored pixels, and returns the area
-// whose pixels it changes there.
-QRect Surface::keepLattice(const Lattice& lattice) {
-    const QRect bounds = lattice.bounds();
-    // Drawn over itself, a lattice changes only what was drawn on it since.
-    const auto same = std::find(lattices_.rbegin(), lattices_.rend(), lattice);
-    QRect changed = same == lattices_.rend() ? bounds : QRect();
-    for (auto later = lattices_.rbegin(); later != same; ++later)
-        changed |= later->bounds() & bounds;
-    std::erase_if(lattices_, [&](const Lattice& old) { return lattice.covers(old); });
-    lattices_.push_back(lattice);
-    // Outlines that pile up without covering each other are stored instead.
-    constexpr std::size_t kMostLattices = 32;
-    if (lattices_.size() > kMostLattices) {
-        QRect all;
-        for (const Lattice& kept : lattices_)
-            all |= kept.bounds();
-        grow(all.intersected(rect()));
-    }
-    return changed;
+void Surface::drawOutlines(const std::vector<Lattice>& outlines) {
+    drawPending();
+    for (const QRect& changed : pixels_.outline(outlines))
+        markDrawn(changed);
 }
 
 void Surface::setVisible(bool visible) {

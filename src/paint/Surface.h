@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Lattice.h"
+#include "StoredPixels.h"
 
 #include <QImage>
 #include <QRect>
@@ -25,9 +25,8 @@ public:
 // shows lives in one of these; a window only copies from it.
 //
 // A surface that is mostly background (the window around the board, the
-// reference overlay) can store only the pixels drawn on since its last Cls.
-// Outlines drawn beyond them are kept as lattices, not pixels: the receiving
-// grid, outlined but empty, then costs no memory until a piece comes to it.
+// reference overlay) can store only the pixels drawn on since its last Cls,
+// and the board's outlines beyond them as lines (see StoredPixels).
 class Surface {
 public:
     enum class Storage { Whole, DrawnPartOnly };
@@ -48,22 +47,21 @@ public:
     // The pixels of `area` (inside the surface) onto the top-left of `into`.
     void render(QImage& into, const QRect& area) const;
     QRgb pixel(int x, int y) const;
-    QRgb background() const { return background_; }
+    QRgb background() const { return pixels_.background(); }
     // The stored pixels, which lie at storedArea() on the surface.
     const QImage& storedPixels() const {
         drawPending();
-        return image_;
+        return pixels_.pixels();
     }
     QRect storedArea() const {
         drawPending();
-        return stored_;
+        return pixels_.area();
     }
 
     void Cls();
-    // Where the drawing to come will be: once drawing first goes beyond the
-    // stored pixels, they grow to take in all of this at once rather than
-    // piece by piece. A Cls forgets it.
-    void reserve(const QRect& room) { room_ = room; }
+    // Where the drawing to come will be (see StoredPixels::reserve). A Cls
+    // forgets it.
+    void reserve(const QRect& room) { pixels_.reserve(room); }
     // Drawing put off until the pixels are first wanted: the reference
     // picture is drawn at every new board but seldom shown. A Cls or a
     // resize forgets it.
@@ -74,6 +72,11 @@ public:
     // The outlines of count x count boxes of one size tiling a grid from
     // (left, top): the same pixels as one BoxOutline per box.
     void GridOutline(int left, int top, int cellWidth, int cellHeight, int count, QRgb colour);
+    // Those two store the pixels they draw, as every drawing does. The
+    // board's outlines instead are given whole at each redraw, drawn in
+    // turn: where nothing is stored they take the place of those given last
+    // time, so that they cost no memory there (see StoredPixels::outline).
+    void drawOutlines(const std::vector<Lattice>& outlines);
 
     bool Visible() const { return visible_; }
     void setVisible(bool visible);
@@ -91,19 +94,12 @@ public:
 
 private:
     void drawPending() const;
-    void grow(const QRect& area);
     void drawLattice(const Lattice& lattice);
-    QRect keepLattice(const Lattice& lattice);
 
     QSize size_;
     double ratio_ = 1.0;
     mutable std::function<void(Surface&)> pending_;
-    Storage storage_;
-    QImage image_;
-    QRect stored_;
-    QRect room_;
-    std::vector<Lattice> lattices_; // beyond the stored pixels, oldest first
-    QRgb background_;
+    StoredPixels pixels_;
     QRegion drawn_;
     bool drawnReported_ = false;
     bool visible_ = false;

@@ -49,7 +49,9 @@ PictureLoadResult garbage() {
 
 } // namespace
 
-QByteArray encodeDecodeAnswerHeader(const PictureLoadResult& result) {
+namespace {
+
+QByteArray header(const PictureLoadResult& result) {
     QByteArray out(kMagic, sizeof kMagic);
     if (!result.picture) {
         const QByteArray reason = result.reason.toUtf8().left(kLongestReason);
@@ -67,15 +69,33 @@ QByteArray encodeDecodeAnswerHeader(const PictureLoadResult& result) {
     return out;
 }
 
-QByteArray encodeDecodeAnswer(const PictureLoadResult& result) {
-    QByteArray out = encodeDecodeAnswerHeader(result);
+} // namespace
+
+bool sendDecodeAnswer(PictureLoadResult result, const std::function<bool(QByteArrayView)>& send) {
+    if (result.picture && result.picture->image.format() != QImage::Format_RGB32)
+        result.picture->image.convertTo(QImage::Format_RGB32);
+    if (!send(header(result)))
+        return false;
     if (!result.picture)
-        return out;
-    const QImage image = result.picture->image.convertToFormat(QImage::Format_RGB32);
+        return true;
+    const QImage& image = result.picture->image;
     const qsizetype row = qsizetype(image.width()) * 4;
-    out.reserve(out.size() + row * image.height());
+    const char* bits = reinterpret_cast<const char*>(image.constBits());
+    if (image.bytesPerLine() == row)
+        return send(QByteArrayView(bits, row * image.height()));
+    // Rows apart (an image over a decoder's own buffer): one at a time.
     for (int y = 0; y < image.height(); ++y)
-        out.append(reinterpret_cast<const char*>(image.constScanLine(y)), row);
+        if (!send(QByteArrayView(reinterpret_cast<const char*>(image.constScanLine(y)), row)))
+            return false;
+    return true;
+}
+
+QByteArray encodeDecodeAnswer(const PictureLoadResult& result) {
+    QByteArray out;
+    sendDecodeAnswer(result, [&out](QByteArrayView block) {
+        out.append(block);
+        return true;
+    });
     return out;
 }
 

@@ -3,15 +3,22 @@
 #include "PictureLoader.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
 
 // What the decoding helper writes back to the game: a decoded picture (its
 // own size and the pixels decoded for the board) or the reason it was
 // refused. The game trusts nothing in it: an answer that does not hold
 // together is refused like a bad picture.
+//
+// The answer goes to `send` a block at a time: its header, then the
+// picture's pixels, row after row, as they lie in its image, not copied
+// (in one block where the rows follow each other without a gap). The
+// picture is turned into 32-bit pixels first where it is not. False once
+// `send` fails.
+bool sendDecodeAnswer(PictureLoadResult result, const std::function<bool(QByteArrayView)>& send);
+// The whole answer in one array.
 QByteArray encodeDecodeAnswer(const PictureLoadResult& result);
-// The same answer in two parts, the pixels not copied: the header, then the
-// image's rows (which the header's sizes describe), to be sent in turn.
-QByteArray encodeDecodeAnswerHeader(const PictureLoadResult& result);
 PictureLoadResult parseDecodeAnswer(const QByteArray& answer);
 
 // The most an answer can hold: the largest picture decoded for a board, with

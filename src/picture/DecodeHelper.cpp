@@ -82,8 +82,8 @@ void warmUpMemory() {
         std::free(block);
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    const char* at = data.constData();
+bool writeAll(int fd, QByteArrayView data) {
+    const char* at = data.data();
     qsizetype left = data.size();
     while (left > 0) {
         const ssize_t written = ::write(fd, at, size_t(left));
@@ -131,19 +131,8 @@ int runDecodeHelper(const std::function<void()>& confined) {
     else
         result = loadOpenPicture(input, request.formatHint.toUtf8(), request.maxDecoded);
     // The pixels go out as they lie in the picture, without a copy.
-    if (result.picture && result.picture->image.format() != QImage::Format_RGB32)
-        result.picture->image.convertTo(QImage::Format_RGB32);
-    bool sent = writeAll(STDOUT_FILENO, encodeDecodeAnswerHeader(result));
-    if (result.picture) {
-        // Sent as one block: rows that do not follow each other without a
-        // gap (an image over a decoder's own buffer) are packed first.
-        QImage& image = result.picture->image;
-        if (image.bytesPerLine() != qsizetype(image.width()) * 4)
-            image = image.copy();
-        sent = sent && writeAll(STDOUT_FILENO, QByteArray::fromRawData(
-                                                   reinterpret_cast<const char*>(image.constBits()),
-                                                   qsizetype(image.width()) * 4 * image.height()));
-    }
+    const bool sent = sendDecodeAnswer(
+        std::move(result), [](QByteArrayView block) { return writeAll(STDOUT_FILENO, block); });
     if (!sent)
         return 3;
     // Nothing left to tidy: the process ends here, without running

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <random>
 
 using namespace tivra;
@@ -29,13 +30,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parseDecodeAnswer(bytes);
     const PictureLoadResult decoded =
         loadPictureData(bytes, endings[(data[0] >> 3) % 4], QSize(885, 980));
-    const PictureLoadResult result = parseDecodeAnswer(encodeDecodeAnswer(decoded));
+    // Written as the helper writes it, read as the game reads it.
+    const QByteArray answer = encodeDecodeAnswer(decoded);
+    const PictureLoadResult result = parseDecodeAnswer(answer);
     if (result.picture.has_value() != decoded.picture.has_value() ||
         (result.picture && (result.picture->pixelSize != decoded.picture->pixelSize ||
                             result.picture->image != decoded.picture->image)))
         __builtin_trap(); // the answer lost or changed the picture
     if (!result.picture)
         return 0;
+    {
+        // The same pixels in rows apart, as over a decoder's own buffer:
+        // the same answer, sent a row at a time.
+        const QImage image = decoded.picture->image.convertToFormat(QImage::Format_RGB32);
+        const qsizetype row = qsizetype(image.width()) * 4;
+        const qsizetype stride = row + 12;
+        QByteArray apart(stride * image.height(), '\x5a');
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(apart.data() + stride * y, image.constScanLine(y), std::size_t(row));
+        const QImage spaced(reinterpret_cast<const uchar*>(apart.constData()), image.width(),
+                            image.height(), stride, QImage::Format_RGB32);
+        if (encodeDecodeAnswer({LoadedPicture{spaced, result.picture->pixelSize}, QString()}) !=
+            answer)
+            __builtin_trap();
+    }
 
     // The board for that picture, refused as the game refuses it when its
     // cells would vanish.

@@ -49,6 +49,8 @@ private slots:
     void refreshReportsWhatChanged();
     void gridOutlineIsEveryBoxOutline();
     void partStoredSurfaceShowsEveryPixel();
+    void outlinesGivenAgainReplaceTheLastOnes();
+    void movingTheCursorStoresAndShowsOnlyItsBoxes();
     void setupShowsOutlinesAndTheWholePicture();
     void cursorTwiceLeavesOneBlueBox();
     void exchangeWithItselfChangesNothing();
@@ -149,6 +151,7 @@ void PaintTest::partStoredSurfaceShowsEveryPixel() {
     std::mt19937 random(20261208);
     const QSize size(64, 48);
     const QRgb colours[] = {qRgb(255, 128, 0), qRgb(0, 0, 0), qRgb(0, 0, 255), qRgb(5, 6, 7)};
+    int outlinesUnstored = 0;
     Surface other(qRgb(9, 9, 9), size);
     StretchBlt(other, 0, 0, 64, 48, codedPicture(16, 12), 0, 0, 16, 12);
     for (int round = 0; round < 300; ++round) {
@@ -159,6 +162,7 @@ void PaintTest::partStoredSurfaceShowsEveryPixel() {
         if (round % 2)
             part.reserve(QRect(8, 6, 40, 30));
         QImage before = part.image();
+        std::vector<Lattice> outlines;
         for (int step = 0; step < 16; ++step) {
             auto any = [&](int below) { return static_cast<int>(random() % below); };
             // Outlines from a few places and sizes, so that some are drawn
@@ -172,19 +176,41 @@ void PaintTest::partStoredSurfaceShowsEveryPixel() {
             const int count = onGrid ? w / 10 : 1 + any(4);
             const int sx = any(64), sy = any(48);
             // Mostly outlines, which stay unstored until other drawing
-            // comes near them.
-            const int drawing = any(12);
+            // comes near them. The board's are given whole at each redraw:
+            // the same again, the same with more over them (a cursor box on
+            // a cell of the grid, drawn after the grid), without the last
+            // ones, or others.
+            int drawing = any(16);
+            if (round % 4 < 2 && drawing < 6)
+                drawing = 12 + drawing % 4; // only the board's outlines
+            if (drawing == 12 && !outlines.empty() && any(2) == 0) {
+                const Lattice& grid = outlines.front();
+                outlines.push_back({grid.left + any(grid.count) * grid.cellWidth,
+                                    grid.top + any(grid.count) * grid.cellHeight, grid.cellWidth,
+                                    grid.cellHeight, 1, colour});
+            } else if (drawing == 13 && !outlines.empty()) {
+                outlines.pop_back();
+            } else if (drawing >= 12 && drawing != 15) {
+                if (drawing == 14 || outlines.size() > 4)
+                    outlines.clear();
+                outlines.push_back({x, y, w / count, h / count, count, colour});
+            }
             for (Surface* s : {&whole, &part}) {
-                if (drawing < 5)
+                if (drawing < 3)
                     s->GridOutline(x, y, w / count, h / count, count, colour);
-                else if (drawing < 9)
+                else if (drawing < 6)
                     s->BoxOutline(x, y, x + w, y + h, colour);
-                else if (drawing == 9)
+                else if (drawing < 8)
                     BitBlt(*s, x, y, w, h, *s, sx, sy);
-                else if (drawing == 10)
+                else if (drawing < 10)
                     BitBlt(*s, x, y, w, h, other, sx, sy);
-                else
+                else if (drawing < 12)
                     s->fillRect(QRect(x, y, w, h), colour);
+                else if (s == &part)
+                    s->drawOutlines(outlines);
+                else // what they come to: each drawn in turn
+                    for (const Lattice& l : outlines)
+                        s->GridOutline(l.left, l.top, l.cellWidth, l.cellHeight, l.count, l.colour);
             }
             part.Refresh();
             const QImage now = part.image();
@@ -207,8 +233,64 @@ void PaintTest::partStoredSurfaceShowsEveryPixel() {
                                     .arg(misread)
                                     .arg(unreported)));
             before = now;
+            outlinesUnstored += !outlines.empty() && part.storedArea() != part.rect();
         }
     }
+    QVERIFY(outlinesUnstored > 300); // of 4800 steps
+}
+
+// Where nothing is stored, the outlines given replace the last ones they
+// cover; the rest stay, as pixels.
+void PaintTest::outlinesGivenAgainReplaceTheLastOnes() {
+    const QRgb ground = qRgb(255, 128, 0), black = qRgb(0, 0, 0), blue = qRgb(0, 0, 255);
+    Surface s(ground, QSize(100, 80), Surface::Storage::DrawnPartOnly);
+    const Lattice grid{10, 10, 20, 15, 3, black};
+    const Lattice cursor{30, 25, 20, 15, 1, blue};
+    s.drawOutlines({grid, cursor});
+    QCOMPARE(s.pixel(30, 30), blue);
+    QCOMPARE(s.pixel(50, 40), blue);
+    s.drawOutlines({grid});
+    QCOMPARE(s.pixel(30, 30), black); // the grid's line again
+    QCOMPARE(s.pixel(50, 40), black);
+    QCOMPARE(s.pixel(40, 30), ground);
+    QCOMPARE(s.storedArea(), QRect());
+    // The grid moved: the old one is not covered and stays as drawn.
+    const Lattice moved{15, 12, 20, 15, 3, black};
+    s.drawOutlines({moved});
+    QCOMPARE(s.pixel(10, 10), black);
+    QCOMPARE(s.pixel(15, 12), black);
+    QVERIFY(s.storedArea().contains(grid.bounds()));
+    QVERIFY(!s.storedArea().contains(moved.bounds()));
+    s.Cls(); // and a Cls forgets them all
+    QCOMPARE(s.pixel(15, 12), ground);
+    QCOMPARE(s.storedArea(), QRect());
+}
+
+// An idle board stores only the picture: the cursor, drawn and moved over the
+// empty receiving grid, adds nothing to it, and the screen is told only of
+// the two boxes.
+void PaintTest::movingTheCursorStoresAndShowsOnlyItsBoxes() {
+    Game game(QSize(1016, 714), codedPicture(400, 339));
+    QVERIFY(game.painter.SetupBoard(4));
+    Surface& window = game.surfaces.window;
+    const QRect picture = window.storedArea();
+    game.painter.DrawCursor();
+    window.takeDrawnArea();
+    RecordingObserver observer;
+    window.setObserver(&observer);
+    game.puzzle.CursorCol = 1;
+    game.painter.DrawCursor();
+    window.Refresh();
+    window.setObserver(nullptr);
+    QCOMPARE(window.storedArea(), picture);
+    QRegion told;
+    for (const QRegion& area : observer.refreshed)
+        told += area;
+    const QRegion boxes = QRegion(QRect(50, 50, 109, 93)) + QRegion(QRect(50 + 108, 50, 109, 93));
+    QCOMPARE(told, boxes);
+    QCOMPARE(game.countPixels(kCursorColour), 2 * (108 + 92));
+    QCOMPARE(window.pixel(50 + 108, 60), kCursorColour);
+    QCOMPARE(window.pixel(50, 60), kOutlineColour);
 }
 
 void PaintTest::setupShowsOutlinesAndTheWholePicture() {

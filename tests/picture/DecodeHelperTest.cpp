@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QtEndian>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -80,6 +81,7 @@ private slots:
     void confinementIsReal();
     void answersHoldTheSamePixels();
     void brokenAnswersAreRefused();
+    void answersSendThePicturesOwnRows();
 
 private:
     QTemporaryDir dir;
@@ -174,6 +176,59 @@ void DecodeHelperTest::brokenAnswersAreRefused() {
         QVERIFY(!result.picture);
         QVERIFY(!result.reason.isEmpty());
     }
+}
+
+// The helper's answer goes out in blocks over the picture's own pixels,
+// however its rows lie, and reads back as the same picture.
+void DecodeHelperTest::answersSendThePicturesOwnRows() {
+    const QImage image = tivra::testing::codedPicture(7, 5);
+    struct Sent {
+        QList<QByteArrayView> blocks;
+        QByteArray bytes;
+    };
+    auto send = [](const QImage& pixels, QSize own) {
+        Sent sent;
+        const bool ok = sendDecodeAnswer({tivra::LoadedPicture{pixels, own}, {}},
+                                         [&sent](QByteArrayView block) {
+                                             sent.blocks << block;
+                                             sent.bytes += block;
+                                             return true;
+                                         });
+        return ok ? sent : Sent{};
+    };
+    // Rows one after another: the header, then every pixel in one block,
+    // not copied.
+    const Sent packed = send(image, QSize(14, 10));
+    QCOMPARE(packed.blocks.size(), 2);
+    QCOMPARE(packed.blocks[1].data(), reinterpret_cast<const char*>(image.constBits()));
+    QCOMPARE(packed.bytes, encodeDecodeAnswer({tivra::LoadedPicture{image, QSize(14, 10)}, {}}));
+    QCOMPARE(parseDecodeAnswer(packed.bytes).picture->image, image);
+    // Rows apart, as over a decoder's own buffer: a block each, not copied.
+    const qsizetype stride = image.bytesPerLine() + 8;
+    QByteArray buffer(stride * image.height(), '\x77');
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(buffer.data() + stride * y, image.constScanLine(y), size_t(image.width()) * 4);
+    const QImage apart(reinterpret_cast<const uchar*>(buffer.constData()), image.width(),
+                       image.height(), stride, QImage::Format_RGB32);
+    const Sent rows = send(apart, QSize(14, 10));
+    QCOMPARE(rows.blocks.size(), 1 + image.height());
+    QCOMPARE(rows.blocks[3].data(), buffer.constData() + 2 * stride);
+    QCOMPARE(rows.bytes, packed.bytes);
+    // Pixels of another kind are sent as 32-bit ones.
+    const Sent other = send(image.convertToFormat(QImage::Format_RGB888), QSize(14, 10));
+    QCOMPARE(other.bytes, packed.bytes);
+    // A refusal is its header alone.
+    bool sentOnce = false;
+    QVERIFY(sendDecodeAnswer({std::nullopt, QStringLiteral("no")}, [&](QByteArrayView block) {
+        sentOnce = !sentOnce;
+        return parseDecodeAnswer(block.toByteArray()).reason == QStringLiteral("no");
+    }));
+    QVERIFY(sentOnce);
+    // A send that fails ends the answer.
+    int tries = 0;
+    QVERIFY(!sendDecodeAnswer({tivra::LoadedPicture{apart, QSize(7, 5)}, {}},
+                              [&](QByteArrayView) { return ++tries < 3; }));
+    QCOMPARE(tries, 3);
 }
 
 QTEST_GUILESS_MAIN(DecodeHelperTest)
