@@ -7,6 +7,19 @@
 #include <QWindow>
 #include <xcb/xcb.h>
 
+namespace {
+
+// The X server's connection, on X11 only (the offscreen platform has one of
+// its own, with no window manager to tell).
+xcb_connection_t* x11Connection() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+} // namespace
+
 bool onWayland() {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
@@ -82,12 +95,11 @@ void WindowPlacement::showAbove(QWidget* window, const std::function<void()>& sh
     }
     window->winId();
     window->windowHandle()->setTransientParent(window_->windowHandle());
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || window->isVisible()) {
+    xcb_connection_t* connection = x11Connection();
+    if (!connection || window->isVisible()) {
         show();
         return;
     }
-    xcb_connection_t* connection = x11->connection();
     xcb_grab_server(connection);
     show();
     const auto owner = static_cast<xcb_window_t>(window_->winId());
