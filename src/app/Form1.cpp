@@ -1,10 +1,12 @@
 #include "Form1.h"
 
+#include "ClientLayout.h"
 #include "Form2.h"
 #include "Form3.h"
 #include "InputCodes.h"
 #include "Module1.h"
 #include "PictureDialog.h"
+#include "PictureDrop.h"
 #include "PictureLoading.h"
 #include "SurfaceView.h"
 #include "WindowPlacement.h"
@@ -14,54 +16,29 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QScreen>
-#include <QWindow>
 #include <chrono>
-#include <cmath>
 #include <optional>
 #include <utility>
 
 using tivra::kReceiving;
 using tivra::kSource;
 
-namespace {
-
-// Below this the grids of a 10 x 10 board would shrink to nothing.
-constexpr QSize kMinimumClient(320, 240);
-// Keeps every pixel position of the board inside 16 bits.
-constexpr QSize kMaximumClient(16000, 16000);
-// The reference picture's sunken border, inside the client area.
-constexpr int kPictureFrame = 2;
-
-bool isExposed(const QWindow* window) {
-    return window && window->isExposed();
-}
-
-} // namespace
-
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Have fun!"));
     setAcceptDrops(true);
     client_ = new SurfaceView(surfaces_.window, this);
     client_->setObjectName(QStringLiteral("Form1Client"));
-    client_->setMinimumSize(kMinimumClient);
-    client_->setMaximumSize(kMaximumClient);
     client_->setFocusPolicy(Qt::StrongFocus);
     setCentralWidget(client_);
     reference_ = new SurfaceView(surfaces_.Picture2, client_);
     reference_->setObjectName(QStringLiteral("Picture2"));
-    reference_->setSunkenFrame(kPictureFrame);
     reference_->hide();
 
     connect(client_, &SurfaceView::keyPressed, this, &Form1::Form_KeyDown);
     connect(client_, &SurfaceView::mousePressed, this, &Form1::Form_MouseDown);
-    connect(client_, &SurfaceView::resized, this, &Form1::clientResized);
-    connect(client_, &SurfaceView::aboutToPaint, this, &Form1::layOutFirstFrame);
 
     rnd_ = [this] {
         // 24 random bits make a float in [0, 1) exactly.
@@ -78,6 +55,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     connect(loading_, &PictureLoading::busyChanged, this, &Form1::pauseCommands);
     connect(loading_, &PictureLoading::decoded, this, &Form1::pictureDecoded);
     connect(loading_, &PictureLoading::cancelled, this, &Form1::pictureCancelled);
+    layout_ = new ClientLayout(this, client_, reference_, puzzle_, painter_, surfaces_, *loading_);
+    new PictureDrop(
+        this, *loading_, [this] { return IncarcaPoza->isEnabled(); },
+        [this](const QString& file) { loadPictureFile(file); });
     Form_Load();
 }
 
@@ -127,80 +108,8 @@ void Form1::Form_Load() {
     loading_->setHelper(decodeHelperFor(appPath_));
     Module1::Divisions = 4;
     surfaces_.Picture1 = defaultPicture();
-    fitMinimumSizeToPicture();
+    layout_->fitMinimumSizeToPicture();
     // The board is laid out and painted as soon as the client area has its size.
-}
-
-namespace {
-
-// A size in the layout's pixels, in device pixels.
-QSize onDevice(QSize logical, double ratio) {
-    return QSize(static_cast<int>(std::ceil(logical.width() * ratio)),
-                 static_cast<int>(std::ceil(logical.height() * ratio)));
-}
-
-} // namespace
-
-void Form1::clientResized(QSize size) {
-    // Until the window is first on screen its size may still change (the
-    // window manager's frame, the compositor's maximized size): the board is
-    // laid out once, for the size the first frame shows.
-    if (!boardLaidOut_ && !isExposed(windowHandle())) {
-        firstLayoutPending_ = true;
-        return;
-    }
-    firstLayoutPending_ = false;
-    layOutClient(size);
-}
-
-void Form1::layOutClient(QSize size) {
-    // While a picture decodes the board stays as it is; it is laid out once,
-    // with the picture, when the decode ends.
-    if (loading_->busy()) {
-        layoutPending_ = true;
-        return;
-    }
-    if (sharpenForScreen()) {
-        layoutPending_ = true;
-        return;
-    }
-    layoutPending_ = false;
-    fitSurfaces(size);
-    if (!boardLaidOut_) {
-        boardLaidOut_ = true;
-        painter_.LayOutNewBoard(Module1::Divisions);
-    } else if (puzzle_.GameActive) {
-        painter_.RelayoutGame();
-    } else {
-        // A grid size chosen since waits for the next New Game or load.
-        painter_.SetupBoard(puzzle_.gridSize());
-    }
-}
-
-void Form1::fitSurfaces(QSize size) {
-    // The surfaces hold the screen's own pixels: on a scaled screen a
-    // picture shows all the detail the screen can.
-    const double ratio = client_->devicePixelRatioF();
-    painter_.setClient(size, ratio);
-    for (tivra::Surface* surface : {&surfaces_.window, &surfaces_.Picture2, &surfaces_.Picture3})
-        surface->setRatio(ratio);
-    surfaces_.window.resize(onDevice(size, ratio));
-    surfaces_.Picture2.resize(onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
-    reference_->setGeometry(QRect(QPoint(0, 0), size));
-}
-
-// A photo is held decoded for the largest board its screen can show. On a
-// larger board (a screen of a higher ratio, a window grown past its screen)
-// it is decoded again from its file, so that the pieces keep all the detail
-// the screen shows; the game goes on once it is back.
-bool Form1::sharpenForScreen() {
-    const tivra::LoadedPicture& picture = surfaces_.Picture1;
-    const QSize wanted = largestBoard();
-    if (pictureFile_.isEmpty() || picture.image.size() == picture.pixelSize ||
-        (wanted.width() <= decodedFor_.width() && wanted.height() <= decodedFor_.height()))
-        return false;
-    decodedFor_ = decodedFor_.expandedTo(wanted);
-    return loading_->decode({PictureRequest::Purpose::Sharpen, pictureFile_, pictureName_, wanted});
 }
 
 // The commands that would change the board wait for the decode; the board
@@ -221,11 +130,7 @@ void Form1::pauseCommands(bool paused) {
 
 void Form1::pictureDecoded(const PictureRequest& request, const PictureLoadResult& result) {
     if (request.purpose == PictureRequest::Purpose::Sharpen) {
-        // The file may have changed since: only the same picture replaces it.
-        if (result.picture && request.path == pictureFile_ &&
-            result.picture->pixelSize == surfaces_.Picture1.pixelSize)
-            surfaces_.Picture1.image = std::move(result.picture->image);
-        layOutClient(client_->size());
+        layout_->pictureSharpened(request, result);
         return;
     }
     bool playable = false;
@@ -238,8 +143,7 @@ void Form1::pictureDecoded(const PictureRequest& request, const PictureLoadResul
                                        std::max<int>(Module1::kLargestGrid, Module1::Divisions));
     }
     if (!playable) {
-        if (layoutPending_)
-            layOutClient(client_->size());
+        layout_->decodeEnded();
         emit pictureLoadEnded(false);
         // Told once the window is there: a command line's picture may be
         // refused before the window is first shown.
@@ -251,54 +155,18 @@ void Form1::pictureDecoded(const PictureRequest& request, const PictureLoadResul
         return;
     }
     surfaces_.Picture1 = std::move(*result.picture);
-    pictureFile_ = QFileInfo(request.path).absoluteFilePath();
-    pictureName_ = request.name;
-    decodedFor_ = request.maxDecoded;
-    fitMinimumSizeToPicture();
-    layoutPending_ = false;
-    if (!boardLaidOut_ && !isExposed(windowHandle())) {
-        // The command line's picture, before the first frame: laid out for it.
-        firstLayoutPending_ = true;
-    } else {
-        boardLaidOut_ = true;
-        fitSurfaces(client_->size());
-        painter_.SetupBoard(Module1::Divisions);
-    }
+    layout_->showNewPicture(request, Module1::Divisions);
     emit pictureLoadEnded(true);
-    // The window grew past what the picture was decoded for meanwhile.
-    if (sharpenForScreen())
-        layoutPending_ = true;
 }
 
 void Form1::pictureCancelled(const PictureRequest& request) {
-    if (layoutPending_)
-        layOutClient(client_->size());
+    layout_->decodeEnded();
     if (request.purpose == PictureRequest::Purpose::Load)
         emit pictureLoadEnded(false);
 }
 
-// The first frame's layout, at the latest when something needs the board.
-void Form1::layOutFirstFrame() {
-    if (firstLayoutPending_) {
-        firstLayoutPending_ = false;
-        layOutClient(client_->size());
-    }
-}
-
-// The window may not shrink below a size where the picture's cells, at the
-// largest grid, would be too small to click: no resize can leave a game
-// that cannot be won, nor a picture that New Game cannot lay out.
-void Form1::fitMinimumSizeToPicture() {
-    const QSize picture = surfaces_.Picture1.pixelSize;
-    const auto smallest =
-        tivra::smallestPlayableClient(picture.width(), picture.height(), Module1::kLargestGrid,
-                                      {kMinimumClient.width(), kMinimumClient.height()},
-                                      {kMaximumClient.width(), kMaximumClient.height()});
-    client_->setMinimumSize(smallest ? QSize(smallest->width, smallest->height) : kMinimumClient);
-}
-
 void Form1::JocNou_Click() {
-    layOutFirstFrame();
+    layout_->layOutFirstFrame();
     // The sound device is opened with the first game, off the start-up path;
     // it is ready long before the player's first move.
     if (!sound_)
@@ -315,7 +183,7 @@ void Form1::JocNou_Click() {
 }
 
 void Form1::Renunta_Click() {
-    layOutFirstFrame();
+    layout_->layOutFirstFrame();
     puzzle_.GameActive = false;
     Optiuni->setEnabled(true);
     IncarcaPoza->setEnabled(true);
@@ -348,7 +216,7 @@ void Form1::showSourceCursor() {
 
 void Form1::Form_KeyDown(int KeyCode) {
     using namespace tivra::input;
-    layOutFirstFrame();
+    layout_->layOutFirstFrame();
     if (!boardTakesInput())
         return;
     const bool keyboardMove = KeyCode == kTab || KeyCode == kReturn || KeyCode == kSpace;
@@ -384,7 +252,7 @@ void Form1::Form_KeyDown(int KeyCode) {
 }
 
 void Form1::Form_MouseDown(int Button, float x, float y) {
-    layOutFirstFrame();
+    layout_->layOutFirstFrame();
     if (Button == tivra::input::kRightButton)
         play({BoardMove::Kind::Take, cellPressed(QPointF(x, y), kSource)});
     else if (Button == tivra::input::kLeftButton)
@@ -462,21 +330,13 @@ void Form1::Informatii_Click() {
     help_->activateWindow();
 }
 
-QSize Form1::largestBoard() const {
-    QSize client = client_->size();
-    if (const QScreen* screen = this->screen())
-        client = client.expandedTo(screen->availableGeometry().size());
-    const QSize board(std::max(1, (client.width() - 150) / 2), std::max(1, client.height() - 100));
-    return onDevice(board, client_->devicePixelRatioF());
-}
-
 void Form1::loadPictureFile(const QString& path) {
     loadPictureFile(path, QFileInfo(path).fileName());
 }
 
 void Form1::loadPictureFile(const QString& path, const QString& name) {
-    layOutFirstFrame();
-    if (!loading_->decode({PictureRequest::Purpose::Load, path, name, largestBoard()}))
+    layout_->layOutFirstFrame();
+    if (!loading_->decode({PictureRequest::Purpose::Load, path, name, layout_->largestBoard()}))
         emit pictureLoadEnded(false); // one picture at a time
 }
 
@@ -498,68 +358,8 @@ void Form1::IncarcaPoza_Click() {
     });
 }
 
-bool Form1::loadingPlayersPicture() const {
-    return loading_->busy() && loading_->request().purpose == PictureRequest::Purpose::Load;
-}
-
-QString Form1::droppedPicture(const QDropEvent* event) const {
-    if ((!IncarcaPoza->isEnabled() && !loadingPlayersPicture()) || !event->mimeData()->hasUrls())
-        return {};
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    return {};
-}
-
-void Form1::takePictureDrag(QDragMoveEvent* event) const {
-    if (droppedPicture(event).isEmpty())
-        event->ignore();
-    else
-        event->acceptProposedAction();
-}
-
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
-    takePictureDrag(event);
-    if (event->isAccepted() && !loading_->busy())
-        loading_->startAhead();
-}
-
-void Form1::dragMoveEvent(QDragMoveEvent* event) {
-    takePictureDrag(event);
-}
-
-void Form1::dragLeaveEvent(QDragLeaveEvent* event) {
-    QMainWindow::dragLeaveEvent(event);
-    if (!loading_->busy())
-        loading_->dropAhead(); // the picture went elsewhere
-}
-
-void Form1::dropEvent(QDropEvent* event) {
-    const QString file = droppedPicture(event);
-    if (file.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    // A picture dropped while another is decoding takes its place.
-    if (loadingPlayersPicture()) {
-        loading_->replaceWith(file, QFileInfo(file).fileName());
-        return;
-    }
-    // Loaded once the drop is over, so that a message box does not keep the
-    // program the picture came from waiting.
-    // A game may have started in between: then the drop is too late.
-    QMetaObject::invokeMethod(
-        this,
-        [this, file] {
-            if (IncarcaPoza->isEnabled())
-                loadPictureFile(file);
-        },
-        Qt::QueuedConnection);
-}
-
 void Form1::ArataPoza_Click() {
-    layOutFirstFrame();
+    layout_->layOutFirstFrame();
     surfaces_.Picture2.setVisible(!surfaces_.Picture2.Visible());
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 
+class ClientLayout;
 class Form2;
 class Form3;
 class PictureLoading;
@@ -82,12 +83,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // A picture file dropped on the window loads as "Incarca Poza" does, and
-    // like it only between games.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     void Form_Load();
@@ -98,19 +93,9 @@ private:
     QPoint cellPressed(QPointF at, int side) const;
     bool boardTakesInput() const;
     void play(const BoardMove& move);
-    void clientResized(QSize size);
-    void layOutClient(QSize size);
-    void fitSurfaces(QSize size);
-    void layOutFirstFrame();
-    bool sharpenForScreen();
     void pauseCommands(bool paused);
     void pictureDecoded(const PictureRequest& request, const PictureLoadResult& result);
     void pictureCancelled(const PictureRequest& request);
-    bool loadingPlayersPicture() const;
-    void fitMinimumSizeToPicture();
-    QSize largestBoard() const;
-    QString droppedPicture(const QDropEvent* event) const;
-    void takePictureDrag(QDragMoveEvent* event) const;
     void showMessage(const QString& title, const QString& text, std::function<void()> closed = {});
 
     tivra::Puzzle puzzle_;
@@ -132,21 +117,14 @@ private:
     tivra::RandomSource rnd_;
     QString appPath_;
     QString soundFile_;
-    // The file of the picture on the board (none for the built-in one), and
-    // the device size it was decoded for.
-    QString pictureFile_;
-    QString pictureName_; // as the player sees it
-    QSize decodedFor_;
     PictureLoading* loading_ = nullptr;
+    ClientLayout* layout_ = nullptr;
     WindowPlacement* placement_ = nullptr;
     QList<bool> pausedCommands_; // enabled before a decode paused them
-    bool layoutPending_ = false; // a resize came during a decode
     std::unique_ptr<MoveSound> sound_;
     std::unique_ptr<Form2> options_;
     std::unique_ptr<Form3> help_;
     bool arrowsOnSource_ = false;
     std::int16_t sourceCol_ = 0;
     std::int16_t sourceRow_ = 0;
-    bool boardLaidOut_ = false;
-    bool firstLayoutPending_ = false;
 };

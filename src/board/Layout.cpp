@@ -1,6 +1,8 @@
 #include "CheckedInt.h"
 #include "Puzzle.h"
 
+#include <algorithm>
+
 namespace tivra {
 
 namespace {
@@ -20,6 +22,12 @@ long long scaledSingle(long long a, long long b, long long c) {
     return roundWide(quotient);
 }
 
+// The widest a grid may be across a client: the two grids side by side, with
+// a margin left and right and one between them (the half in single precision).
+long long widestGrid(int clientWidth) {
+    return roundWide(static_cast<float>((clientWidth - 3 * kMargin) / 2.0));
+}
+
 } // namespace
 
 bool Puzzle::ComputeLayout(int scaleWidth, int scaleHeight, int pictureWidth, int pictureHeight,
@@ -31,12 +39,12 @@ bool Puzzle::ComputeLayout(int scaleWidth, int scaleHeight, int pictureWidth, in
     const std::int16_t width = toInt16(scaleWidth);
     const std::int16_t height = toInt16(scaleHeight);
 
-    long long boardHeight = sub16(height, 100);
+    long long boardHeight = sub16(height, 2 * kMargin);
     long long boardWidth = scaledSingle(boardHeight, pictureWidth, pictureHeight);
     long long cellHeight = roundWide(static_cast<double>(boardHeight) / divisions);
     long long cellWidth = roundWide(static_cast<double>(boardWidth) / divisions);
 
-    const long long fitWidth = roundWide(static_cast<float>((width - 150) / 2.0));
+    const long long fitWidth = widestGrid(width);
     if (boardWidth > fitWidth) {
         boardWidth = fitWidth;
         boardHeight = scaledSingle(boardWidth, pictureHeight, pictureWidth);
@@ -64,8 +72,7 @@ std::optional<ClientSize> smallestPlayableClient(int pictureWidth, int pictureHe
             return size;
         // A board as wide as the two grids may be across is held back by the
         // width; any other by the height.
-        const long long fitWidth = roundWide(static_cast<float>((size.width - 150) / 2.0));
-        if (trial.BoardWidth >= fitWidth)
+        if (trial.BoardWidth >= widestGrid(size.width))
             ++size.width;
         else
             ++size.height;
@@ -73,17 +80,22 @@ std::optional<ClientSize> smallestPlayableClient(int pictureWidth, int pictureHe
     return std::nullopt;
 }
 
+ClientSize largestBoard(ClientSize client) {
+    return {static_cast<int>(std::max<long long>(1, widestGrid(client.width))),
+            std::max(1, client.height - 2 * kMargin)};
+}
+
 std::int16_t Puzzle::sourceLeft() const {
-    return sub16(sub16(scaleWidth_, 50), BoardWidth);
+    return sub16(sub16(scaleWidth_, kMargin), BoardWidth);
 }
 
 std::int16_t Puzzle::cellX(int side, int col) const {
     const std::int16_t offset = mul16(col, CellWidth);
-    return side == kReceiving ? add16(50, offset) : add16(offset, sourceLeft());
+    return side == kReceiving ? add16(kMargin, offset) : add16(offset, sourceLeft());
 }
 
 std::int16_t Puzzle::cellY(int row) const {
-    return add16(50, mul16(row, CellHeight));
+    return add16(kMargin, mul16(row, CellHeight));
 }
 
 void Puzzle::InitCells() {

@@ -20,6 +20,14 @@ struct ClientSize {
     int height = 0;
 };
 
+// Both grids stand this many pixels below the client area's top and inside
+// its left and right edges, and as far apart.
+constexpr int kMargin = 50;
+
+// The largest grid, each way, that a client of this size can hold: what a
+// picture is decoded for, since no board is ever larger.
+ClientSize largestBoard(ClientSize client);
+
 // The smallest client area, growing from `from` one pixel at a time in the
 // direction that limits the board, on which a picture lays out playably at
 // this grid size; none before `limit`.

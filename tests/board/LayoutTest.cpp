@@ -2,6 +2,7 @@
 #include "board/Puzzle.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 
 using namespace tivra;
 
@@ -35,6 +36,22 @@ TEST(Layout, WorkedExampleToThePixel) {
     EXPECT_EQ(p.Board(kReceiving, 1, 2).Y, 234);
     EXPECT_EQ(p.Board(kSource, 1, 2).X, 641);
     EXPECT_EQ(p.Board(kSource, 1, 2).Y, 234);
+}
+
+// No board is larger than this, whatever the picture: a panorama fills the
+// width the two grids may have, a tower the height.
+TEST(Layout, LargestBoardBoundsEveryPicture) {
+    const ClientSize largest = largestBoard({1016, 714});
+    EXPECT_EQ(largest.width, 433);
+    EXPECT_EQ(largest.height, 614);
+    for (const auto& [w, h] : {std::pair{4000, 400}, {150, 600}, {400, 339}}) {
+        Puzzle p;
+        ASSERT_TRUE(p.ComputeLayout(1016, 714, w, h, 4));
+        EXPECT_LE(p.BoardWidth, largest.width);
+        EXPECT_LE(p.BoardHeight, largest.height);
+    }
+    EXPECT_EQ(largestBoard({100, 80}).width, 1); // never nothing to decode for
+    EXPECT_EQ(largestBoard({100, 80}).height, 1);
 }
 
 struct CellHeightCase {
