@@ -53,6 +53,10 @@ bool TouchInput::touch(QTouchEvent* event) {
     bool taken = true;
     switch (event->type()) {
     case QEvent::TouchBegin:
+        // Every finger of an earlier touch is off the screen, lifted or not
+        // (a window that came over the board took their ends).
+        if (finger_ && finger_->id != kPen)
+            cancel();
         if (!finger_ && !event->points().isEmpty()) {
             const QEventPoint& first = event->points().constFirst();
             taken = down(first.id(), onView(first.globalPosition()));
@@ -89,7 +93,9 @@ bool TouchInput::tablet(QTabletEvent* event) {
         } else if (event->button() != Qt::LeftButton || (event->buttons() & kSideButtons)) {
             emit buttonPressed(tivra::input::kRightButton, static_cast<float>(at.x()),
                                static_cast<float>(at.y()));
-        } else if (!finger_) {
+        } else if (!finger_ || finger_->id == kPen) {
+            if (finger_)
+                cancel(); // its lift went elsewhere
             down(kPen, at);
         }
         break;

@@ -1028,6 +1028,21 @@ void Form1Test::aSecondFingerIsIgnored() {
     QCOMPARE(p.CursorCol, 1);
     QCOMPARE(p.CursorRow, 1);
     QCOMPARE(fault(), QString());
+
+    // A finger whose lift never reached the board is forgotten when the
+    // next touch begins.
+    QWidget* view = form->clientArea();
+    auto send = [&](QEvent::Type type, QEventPoint::State state, QPoint at) {
+        const QPointF global = view->mapToGlobal(QPointF(at));
+        QTouchEvent event(type, touchScreen(), Qt::NoModifier,
+                          {QEventPoint(0, state, QPointF(at), global)});
+        QApplication::sendEvent(view, &event);
+    };
+    send(QEvent::TouchBegin, QEventPoint::State::Pressed, cellCentre(p, kReceiving, 3, 3));
+    send(QEvent::TouchBegin, QEventPoint::State::Pressed, cellCentre(p, kReceiving, 2, 3));
+    send(QEvent::TouchEnd, QEventPoint::State::Released, cellCentre(p, kReceiving, 2, 3));
+    QCOMPARE(p.CursorCol, 2);
+    QCOMPARE(p.CursorRow, 3);
 }
 
 void Form1Test::tapsDoNothingBetweenGamesOrOnThePicture() {
