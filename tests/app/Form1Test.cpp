@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -106,6 +107,7 @@ private slots:
     void wholeGameByTapsAlone();
     void mouseAndKeysUnchangedAfterTouches();
     void penTipTapsAndItsSideButtonTakes();
+    void menusAndMessageBoxesAnswerTaps();
 
 private:
     void press(int key) { QTest::keyClick(form->clientArea(), static_cast<Qt::Key>(key)); }
@@ -1197,6 +1199,35 @@ void Form1Test::penTipTapsAndItsSideButtonTakes() {
     QCOMPARE(p.Board(kReceiving, 2, 3).PieceCol, 2);
     QCOMPARE(p.Board(kReceiving, 2, 3).PieceRow, 3);
     QCOMPARE(fault(), QString());
+}
+
+// Away from the board, taps are Qt's clicks as ever.
+void Form1Test::menusAndMessageBoxesAnswerTaps() {
+    auto tapOn = [](QWidget* widget, QPoint at) {
+        QTest::touchEvent(widget, touchScreen()).press(0, at);
+        QTest::touchEvent(widget, touchScreen()).release(0, at);
+    };
+    QMenuBar* bar = form->menuBar();
+    QAction* file = bar->actions().constFirst();
+    tapOn(bar, bar->actionGeometry(file).center());
+    QMenu* menu = file->menu();
+    QTRY_VERIFY(menu->isVisible());
+    tapOn(menu, menu->actionGeometry(form->action("JocNou")).center());
+    QTRY_VERIFY(form->puzzle().GameActive);
+    QTRY_VERIFY(!menu->isVisible());
+
+    bool tapped = false;
+    tivra::testing::handleNextDialog<QMessageBox>(
+        [&](QMessageBox* box) {
+            QAbstractButton* ok = box->buttons().constFirst();
+            tapOn(ok, ok->rect().center());
+            tapped = true;
+        },
+        form.get());
+    form->action("Despre")->trigger();
+    QTRY_VERIFY(tapped);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY(form->puzzle().GameActive);
 }
 
 QTEST_MAIN(Form1Test)
