@@ -50,11 +50,17 @@ QPointF TouchInput::onView(QPointF global) const {
 // Taken touches are accepted, so that Qt makes no mouse press of them; a
 // touch that begins over a child is declined, and Qt's press goes to it.
 bool TouchInput::touch(QTouchEvent* event) {
+    // A touchpad's fingers move the pointer, and its taps are the mouse's
+    // clicks already.
+    if (event->device() && event->device()->type() != QInputDevice::DeviceType::TouchScreen) {
+        event->ignore();
+        return false;
+    }
     bool taken = true;
     switch (event->type()) {
     case QEvent::TouchBegin:
-        // Every finger of an earlier touch is off the screen, lifted or not
-        // (a window that came over the board took their ends).
+        // Every finger of an earlier touch is off the screen, whatever
+        // became of its lift.
         if (finger_ && finger_->id != kPen)
             cancel();
         if (!finger_ && !event->points().isEmpty()) {

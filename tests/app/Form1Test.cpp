@@ -1045,6 +1045,17 @@ void Form1Test::aSecondFingerIsIgnored() {
     send(QEvent::TouchEnd, QEventPoint::State::Released, cellCentre(p, kReceiving, 2, 3));
     QCOMPARE(p.CursorCol, 2);
     QCOMPARE(p.CursorRow, 3);
+
+    // A touchpad's fingers are not the board's: its taps come as clicks.
+    static QPointingDevice* const touchpad =
+        QTest::createTouchDevice(QInputDevice::DeviceType::TouchPad);
+    const QList<int> now = tableState(p);
+    for (const QPoint at : {cellCentre(p, kReceiving, 0, 3), cellCentre(p, kSource, 0, 3)}) {
+        QTest::touchEvent(view, touchpad).press(0, at);
+        QTest::touchEvent(view, touchpad).release(0, at);
+    }
+    QCOMPARE(p.CursorCol, 2);
+    QCOMPARE(tableState(p), now);
 }
 
 void Form1Test::tapsDoNothingBetweenGamesOrOnThePicture() {
