@@ -15,9 +15,12 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QStyleHints>
+#include <QTabletEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -54,6 +57,12 @@ QList<int> runningHelpers() {
     return helpers;
 }
 
+// The touchscreen every touch of these tests comes from.
+QPointingDevice* touchScreen() {
+    static QPointingDevice* const device = QTest::createTouchDevice();
+    return device;
+}
+
 bool confined(int pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     return status.open(QIODevice::ReadOnly) && status.readAll().contains("Seccomp:\t2");
@@ -88,12 +97,36 @@ private slots:
     void sourceCursorStopsAtTheEdgesAndGoesAway();
     void keyboardMovesOnlyDuringAVisibleGame();
     void aboutBox();
+    void tapsPlayAsClicks();
+    void tapsAreNeverAlsoClicks();
+    void aPieceIsDraggedHome();
+    void aDragLiftedElsewhereMovesNothing();
+    void heldOrShakyFingersStillTap();
+    void aSecondFingerIsIgnored();
+    void tapsDoNothingBetweenGamesOrOnThePicture();
+    void wholeGameByTapsAlone();
+    void mouseAndKeysUnchangedAfterTouches();
+    void penTipTapsAndItsSideButtonTakes();
+    void menusAndMessageBoxesAnswerTaps();
 
 private:
     void press(int key) { QTest::keyClick(form->clientArea(), static_cast<Qt::Key>(key)); }
     void click(Qt::MouseButton button, QPoint at) {
         QTest::mouseClick(form->clientArea(), button, {}, at);
     }
+    // A finger's tap, and a finger put down, moved along and lifted at the
+    // last point, on the client area.
+    void tap(QPoint at) {
+        QTest::touchEvent(form->clientArea(), touchScreen()).press(0, at);
+        QTest::touchEvent(form->clientArea(), touchScreen()).release(0, at);
+    }
+    void drag(const QList<QPoint>& path) {
+        QTest::touchEvent(form->clientArea(), touchScreen()).press(0, path.constFirst());
+        for (qsizetype k = 1; k < path.size(); ++k)
+            QTest::touchEvent(form->clientArea(), touchScreen()).move(0, path[k]);
+        QTest::touchEvent(form->clientArea(), touchScreen()).release(0, path.constLast());
+    }
+    void pen(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons);
     void moveCursorTo(int col, int row);
     void moveSourceCursorTo(int col, int row);
     void takeHome(int col, int row);
@@ -791,6 +824,421 @@ void Form1Test::aboutBox() {
     QVERIFY(!seen.text.contains(u'\n'));
     QVERIFY(seen.text.contains(u'@'));
     QCOMPARE(seen.buttons, 1);
+}
+
+// A finger on an empty receiving cell moves the cursor there, drawn as the
+// arrows draw it; on a source piece it takes it, on a placed piece it sends
+// it back, each with a right- or left-click's guard.
+void Form1Test::tapsPlayAsClicks() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    tap(cellCentre(p, kReceiving, 2, 1));
+    QCOMPARE(p.CursorCol, 2);
+    QCOMPARE(p.CursorRow, 1);
+    const QImage byTap = shown();
+    press(Qt::Key_Left);
+    press(Qt::Key_Right);
+    QCOMPARE(shown(), byTap);
+    QCOMPARE(countColour(byTap, kCursorColour), 2 * (p.CellWidth + p.CellHeight));
+    QCOMPARE(byTap.pixel(cellCentre(p, kReceiving, 2, 1).x(), p.Board(kReceiving, 2, 1).Y),
+             kCursorColour);
+
+    const CellRec slot = p.Board(kSource, 3, 2);
+    tap(cellCentre(p, kSource, 3, 2));
+    QCOMPARE(p.Board(kSource, 3, 2).Full, kFalse);
+    QCOMPARE(p.Board(kReceiving, 2, 1).PieceCol, slot.PieceCol);
+    QCOMPARE(p.Board(kReceiving, 2, 1).PieceRow, slot.PieceRow);
+    QCOMPARE(p.FreeCol, 3);
+    QCOMPARE(p.FreeRow, 2);
+    QCOMPARE(fault(), QString());
+
+    // The cursor cell full: a tap on a piece takes nothing.
+    tap(cellCentre(p, kSource, 0, 0));
+    QCOMPARE(p.Board(kSource, 0, 0).Full, kTrue);
+    // An outline holds no cell.
+    const QList<int> state = tableState(p);
+    const CellRec& placed = p.Board(kReceiving, 2, 1);
+    tap({placed.X, placed.Y + 10});
+    tap({placed.X + 10, placed.Y});
+    QCOMPARE(tableState(p), state);
+
+    tap(cellCentre(p, kReceiving, 2, 1));
+    QCOMPARE(p.Board(kReceiving, 2, 1).Full, kFalse);
+    QCOMPARE(p.Board(kSource, 3, 2).Full, kTrue);
+    QCOMPARE(p.CursorCol, 2);
+    QCOMPARE(p.CursorRow, 1);
+    QCOMPARE(fault(), QString());
+    const QImage onScreen =
+        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen, form->surfaces().window.image());
+}
+
+// Qt makes no left-click of a tap the board has taken: one tap, one move.
+void Form1Test::tapsAreNeverAlsoClicks() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    QSignalSpy clicks(form->clientArea(), &SurfaceView::mousePressed);
+    tap(cellCentre(p, kSource, 1, 3));
+    QCOMPARE(p.Board(kReceiving, 0, 0).Full, kTrue);
+    tap(cellCentre(p, kReceiving, 1, 0));
+    QCOMPARE(p.CursorCol, 1);
+    // A left-click at the finger's press would send the piece back before
+    // the tap lifts, and the tap would then find the cell empty and move the
+    // cursor onto it.
+    tap(cellCentre(p, kReceiving, 0, 0));
+    QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
+    QCOMPARE(p.Board(kSource, 1, 3).Full, kTrue);
+    QCOMPARE(p.CursorCol, 1);
+    QCOMPARE(p.CursorRow, 0);
+    drag({cellCentre(p, kSource, 2, 2), cellCentre(p, kReceiving, 2, 0)});
+    QCOMPARE(p.Board(kReceiving, 2, 0).Full, kTrue);
+    QCOMPARE(clicks.size(), 0);
+    QCOMPARE(fault(), QString());
+}
+
+void Form1Test::aPieceIsDraggedHome() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    const QPoint slot = tivra::testing::slotOf(p, 1, 2);
+    const QPoint from = cellCentre(p, kSource, slot.x(), slot.y());
+    auto finger = [this] { return QTest::touchEvent(form->clientArea(), touchScreen()); };
+    auto cursorDrawnOn = [&](int col, int row) {
+        const QImage image = shown();
+        return countColour(image, kCursorColour) == 2 * (p.CellWidth + p.CellHeight) &&
+               image.pixel(cellCentre(p, kReceiving, col, row).x(),
+                           p.Board(kReceiving, col, row).Y) == kCursorColour;
+    };
+    finger().press(0, from);
+    // Past the drag distance, still over the source grid: the cursor stays.
+    finger().move(0, from + QPoint(0, QGuiApplication::styleHints()->startDragDistance() + 2));
+    QCOMPARE(p.CursorCol, 0);
+    QCOMPARE(p.CursorRow, 0);
+    // Over empty receiving cells, the cursor follows the finger.
+    finger().move(0, cellCentre(p, kReceiving, 3, 3));
+    QCOMPARE(p.CursorCol, 3);
+    QCOMPARE(p.CursorRow, 3);
+    QVERIFY(cursorDrawnOn(3, 3));
+    QCOMPARE(p.Board(kSource, slot.x(), slot.y()).Full, kTrue);
+    finger().move(0, cellCentre(p, kReceiving, 1, 2) + QPoint(3, -4));
+    QCOMPARE(p.CursorCol, 1);
+    QCOMPARE(p.CursorRow, 2);
+    finger().release(0, cellCentre(p, kReceiving, 1, 2));
+    QCOMPARE(p.Board(kSource, slot.x(), slot.y()).Full, kFalse);
+    QCOMPARE(p.Board(kReceiving, 1, 2).Full, kTrue);
+    QCOMPARE(p.Board(kReceiving, 1, 2).PieceCol, 1);
+    QCOMPARE(p.Board(kReceiving, 1, 2).PieceRow, 2);
+    QCOMPARE(p.CursorCol, 1);
+    QCOMPARE(p.CursorRow, 2);
+    QVERIFY(cursorDrawnOn(1, 2));
+    QCOMPARE(fault(), QString());
+}
+
+void Form1Test::aDragLiftedElsewhereMovesNothing() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    tap(cellCentre(p, kSource, 0, 0)); // into (0, 0)
+    tap(cellCentre(p, kReceiving, 2, 2));
+    QCOMPARE(p.CursorCol, 2);
+    const QList<int> state = tableState(p);
+    const QImage before = shown();
+    auto finger = [this] { return QTest::touchEvent(form->clientArea(), touchScreen()); };
+    // Lifted over a full cell.
+    finger().press(0, cellCentre(p, kSource, 3, 1));
+    finger().move(0, cellCentre(p, kReceiving, 3, 1));
+    QCOMPARE(p.CursorCol, 3);
+    QCOMPARE(p.CursorRow, 1);
+    finger().move(0, cellCentre(p, kReceiving, 0, 0));
+    QCOMPARE(p.CursorCol, 2); // back while over a full cell
+    QCOMPARE(p.CursorRow, 2);
+    finger().move(0, cellCentre(p, kReceiving, 1, 3));
+    finger().release(0, cellCentre(p, kReceiving, 0, 0));
+    QCOMPARE(tableState(p), state);
+    QCOMPARE(shown(), before);
+    // Lifted over the source grid, on an outline, off the grids.
+    const CellRec& outlined = p.Board(kReceiving, 1, 1);
+    const QSize client = form->clientArea()->size();
+    for (const QPoint lifted : {cellCentre(p, kSource, 2, 3), QPoint(outlined.X, outlined.Y + 10),
+                                QPoint(2, client.height() - 2)}) {
+        drag({cellCentre(p, kSource, 3, 1), cellCentre(p, kReceiving, 1, 1), lifted});
+        QCOMPARE(tableState(p), state);
+        QCOMPARE(shown(), before);
+    }
+    // A drag from a placed piece, an empty slot or off the grids carries nothing.
+    for (const QPoint start : {cellCentre(p, kReceiving, 0, 0), cellCentre(p, kSource, 0, 0),
+                               QPoint(2, client.height() - 2)}) {
+        drag({start, cellCentre(p, kReceiving, 3, 3)});
+        QCOMPARE(tableState(p), state);
+        QCOMPARE(shown(), before);
+    }
+}
+
+void Form1Test::heldOrShakyFingersStillTap() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    const int near = QGuiApplication::styleHints()->startDragDistance();
+    QVERIFY(near >= 2 && 3 * near < p.CellWidth);
+    auto finger = [this] { return QTest::touchEvent(form->clientArea(), touchScreen()); };
+    // Held still, past the time of a press and hold.
+    const QPoint cell = cellCentre(p, kReceiving, 3, 0);
+    finger().press(0, cell);
+    finger().move(0, cell);
+    QTest::qWait(QGuiApplication::styleHints()->mousePressAndHoldInterval() + 100);
+    finger().move(0, cell);
+    finger().release(0, cell);
+    QCOMPARE(p.CursorCol, 3);
+    QCOMPARE(p.CursorRow, 0);
+    // Moved a little every way, lifted off where it went down: a tap there.
+    const QPoint piece = cellCentre(p, kSource, 1, 1);
+    const CellRec slot = p.Board(kSource, 1, 1);
+    finger().press(0, piece);
+    finger().move(0, piece + QPoint(near / 2, near / 2));
+    finger().move(0, piece + QPoint(-near / 2, 1));
+    finger().release(0, piece + QPoint(1 - near, 0));
+    QCOMPARE(p.Board(kSource, 1, 1).Full, kFalse);
+    QCOMPARE(p.Board(kReceiving, 3, 0).PieceCol, slot.PieceCol);
+    QCOMPARE(p.Board(kReceiving, 3, 0).PieceRow, slot.PieceRow);
+    // Lifted past the drag distance, it was no tap: a drag from a placed
+    // piece, which moves nothing.
+    const QList<int> state = tableState(p);
+    finger().press(0, cellCentre(p, kReceiving, 3, 0));
+    finger().release(0, cellCentre(p, kReceiving, 3, 0) + QPoint(near + 2, 0));
+    QCOMPARE(tableState(p), state);
+    QCOMPARE(fault(), QString());
+}
+
+void Form1Test::aSecondFingerIsIgnored() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    // One sequence of touches, which remembers where each finger is.
+    auto fingers = QTest::touchEvent(form->clientArea(), touchScreen(), false);
+    const QList<int> state = tableState(p);
+    fingers.press(0, cellCentre(p, kReceiving, 1, 1)).commit();
+    fingers.stationary(0).press(1, cellCentre(p, kSource, 2, 2)).commit();
+    fingers.stationary(0).release(1, cellCentre(p, kSource, 2, 2)).commit();
+    fingers.release(0, cellCentre(p, kReceiving, 1, 1)).commit();
+    QCOMPARE(p.CursorCol, 1);
+    QCOMPARE(p.CursorRow, 1);
+    QCOMPARE(tableState(p), state);
+    // The first lifts before the second, which goes on alone, still ignored.
+    fingers.press(0, cellCentre(p, kSource, 2, 2)).commit();
+    fingers.stationary(0).press(1, cellCentre(p, kSource, 3, 3)).commit();
+    fingers.release(0, cellCentre(p, kSource, 2, 2)).stationary(1).commit();
+    QCOMPARE(p.Board(kSource, 2, 2).Full, kFalse);
+    fingers.move(1, cellCentre(p, kReceiving, 2, 1)).commit();
+    fingers.release(1, cellCentre(p, kReceiving, 2, 1)).commit();
+    QCOMPARE(p.Board(kSource, 3, 3).Full, kTrue);
+    QCOMPARE(p.CursorCol, 1);
+    QCOMPARE(p.CursorRow, 1);
+    QCOMPARE(fault(), QString());
+
+    // A finger whose lift never reached the board is forgotten when the
+    // next touch begins.
+    QWidget* view = form->clientArea();
+    auto send = [&](QEvent::Type type, QEventPoint::State state, QPoint at) {
+        const QPointF global = view->mapToGlobal(QPointF(at));
+        QTouchEvent event(type, touchScreen(), Qt::NoModifier,
+                          {QEventPoint(0, state, QPointF(at), global)});
+        QApplication::sendEvent(view, &event);
+    };
+    send(QEvent::TouchBegin, QEventPoint::State::Pressed, cellCentre(p, kReceiving, 3, 3));
+    send(QEvent::TouchBegin, QEventPoint::State::Pressed, cellCentre(p, kReceiving, 2, 3));
+    send(QEvent::TouchEnd, QEventPoint::State::Released, cellCentre(p, kReceiving, 2, 3));
+    QCOMPARE(p.CursorCol, 2);
+    QCOMPARE(p.CursorRow, 3);
+
+    // A touchpad's fingers are not the board's: its taps come as clicks.
+    static QPointingDevice* const touchpad =
+        QTest::createTouchDevice(QInputDevice::DeviceType::TouchPad);
+    const QList<int> now = tableState(p);
+    for (const QPoint at : {cellCentre(p, kReceiving, 0, 3), cellCentre(p, kSource, 0, 3)}) {
+        QTest::touchEvent(view, touchpad).press(0, at);
+        QTest::touchEvent(view, touchpad).release(0, at);
+    }
+    QCOMPARE(p.CursorCol, 2);
+    QCOMPARE(tableState(p), now);
+}
+
+void Form1Test::tapsDoNothingBetweenGamesOrOnThePicture() {
+    const QImage idle = shown();
+    QSignalSpy clicks(form->clientArea(), &SurfaceView::mousePressed);
+    Puzzle& p = form->puzzle();
+    tap(cellCentre(p, kSource, 1, 1));
+    tap(cellCentre(p, kReceiving, 2, 2));
+    drag({cellCentre(p, kSource, 1, 1), cellCentre(p, kReceiving, 2, 2)});
+    QVERIFY(!p.GameActive);
+    QCOMPARE(shown(), idle);
+    QCOMPARE(p.Board(kSource, 1, 1).Full, kTrue);
+
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    auto* overlay = form->clientArea()->findChild<SurfaceView*>("Picture2");
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    QVERIFY(overlay->isVisible());
+    const QList<int> state = tableState(p);
+    const QImage board = shown();
+    QSignalSpy onPicture(overlay, &SurfaceView::mousePressed);
+    tap(cellCentre(p, kSource, 1, 1));
+    tap(cellCentre(p, kReceiving, 2, 2));
+    drag({cellCentre(p, kSource, 1, 1), cellCentre(p, kReceiving, 2, 2)});
+    QVERIFY(overlay->isVisible());
+    QCOMPARE(tableState(p), state);
+    QCOMPARE(p.CursorCol, 0);
+    QCOMPARE(shown(), board);
+    // The taps reach the picture, as Qt's clicks, as they always have.
+    QCOMPARE(onPicture.size(), 3);
+    QCOMPARE(clicks.size(), 0);
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    tap(cellCentre(p, kSource, 1, 1));
+    QCOMPARE(p.Board(kSource, 1, 1).Full, kFalse);
+    QCOMPARE(clicks.size(), 0);
+}
+
+void Form1Test::wholeGameByTapsAlone() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    // A wrong piece first, sent back with a tap.
+    const CellRec wrong = p.Board(kSource, 3, 3);
+    tap(cellCentre(p, kSource, 3, 3));
+    QCOMPARE(p.Board(kReceiving, 0, 0).PieceCol, wrong.PieceCol);
+    tap(cellCentre(p, kReceiving, 0, 0));
+    QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
+    QCOMPARE(p.Board(kSource, 3, 3).Full, kTrue);
+
+    SeenMessage seen;
+    answerNextMessageBox(&seen);
+    for (int row = 0; row < 4 && !QTest::currentTestFailed(); ++row)
+        for (int col = 0; col < 4 && !QTest::currentTestFailed(); ++col) {
+            tap(cellCentre(p, kReceiving, col, row));
+            QCOMPARE(p.CursorCol, col);
+            QCOMPARE(p.CursorRow, row);
+            const QPoint slot = tivra::testing::slotOf(p, col, row);
+            QVERIFY(slot.x() >= 0);
+            tap(cellCentre(p, kSource, slot.x(), slot.y()));
+            if (p.GameActive)
+                QCOMPARE(fault(), QString());
+        }
+    QTRY_COMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
+    QVERIFY(!p.GameActive);
+    QVERIFY(form->action("IncarcaPoza")->isEnabled());
+    QCOMPARE(countColour(shown(), kCursorColour), 0);
+}
+
+void Form1Test::mouseAndKeysUnchangedAfterTouches() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    tap(cellCentre(p, kReceiving, 3, 3));
+    drag({cellCentre(p, kSource, 0, 1), cellCentre(p, kReceiving, 2, 3)});
+    tap(cellCentre(p, kReceiving, 2, 3));
+    QCOMPARE(p.Board(kSource, 0, 1).Full, kTrue);
+    // The arrows from where the finger left the cursor, stopping at the edges.
+    press(Qt::Key_Right);
+    QCOMPARE(p.CursorCol, 3);
+    press(Qt::Key_Down);
+    QCOMPARE(p.CursorRow, 3);
+    press(Qt::Key_Left);
+    QCOMPARE(p.CursorCol, 2);
+    // A right-click takes, a middle-click does nothing, a left-click sends back.
+    click(Qt::MiddleButton, cellCentre(p, kSource, 2, 1));
+    QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
+    click(Qt::RightButton, cellCentre(p, kSource, 2, 1));
+    QCOMPARE(p.Board(kSource, 2, 1).Full, kFalse);
+    QCOMPARE(p.Board(kReceiving, 2, 3).Full, kTrue);
+    click(Qt::RightButton, cellCentre(p, kSource, 3, 3)); // the cursor cell full
+    QCOMPARE(p.Board(kSource, 3, 3).Full, kTrue);
+    click(Qt::LeftButton, cellCentre(p, kReceiving, 2, 3));
+    QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
+    // The keyboard's own moves.
+    moveCursorTo(1, 1);
+    press(Qt::Key_Tab);
+    moveSourceCursorTo(3, 0);
+    press(Qt::Key_Space);
+    QCOMPARE(p.Board(kSource, 3, 0).Full, kFalse);
+    QCOMPARE(p.Board(kReceiving, 1, 1).Full, kTrue);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Return);
+    QCOMPARE(p.Board(kSource, 3, 0).Full, kTrue);
+    QCOMPARE(fault(), QString());
+}
+
+void Form1Test::pen(QEvent::Type type, QPoint at, Qt::MouseButton button,
+                    Qt::MouseButtons buttons) {
+    static QPointingDevice* const stylus = new QPointingDevice(
+        QStringLiteral("test stylus"), 4242, QInputDevice::DeviceType::Stylus,
+        QPointingDevice::PointerType::Pen,
+        QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3);
+    QWidget* view = form->clientArea();
+    QTabletEvent event(type, stylus, QPointF(at), QPointF(view->mapToGlobal(at)),
+                       buttons ? 0.5 : 0.0, 0, 0, 0, 0, 0, Qt::NoModifier, button, buttons);
+    QApplication::sendEvent(view, &event);
+}
+
+// The tip works as a finger does; a side button as the right button does.
+void Form1Test::penTipTapsAndItsSideButtonTakes() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    auto tipTap = [&](QPoint at) {
+        pen(QEvent::TabletPress, at, Qt::LeftButton, Qt::LeftButton);
+        pen(QEvent::TabletRelease, at, Qt::LeftButton, Qt::NoButton);
+    };
+    tipTap(cellCentre(p, kReceiving, 1, 0));
+    QCOMPARE(p.CursorCol, 1);
+    tipTap(cellCentre(p, kSource, 2, 0));
+    QCOMPARE(p.Board(kSource, 2, 0).Full, kFalse);
+    QCOMPARE(p.Board(kReceiving, 1, 0).Full, kTrue);
+    tipTap(cellCentre(p, kReceiving, 1, 0));
+    QCOMPARE(p.Board(kSource, 2, 0).Full, kTrue);
+    // A side button, hovering or with the tip down, takes as a right-click.
+    for (const Qt::MouseButton side : {Qt::RightButton, Qt::MiddleButton}) {
+        pen(QEvent::TabletPress, cellCentre(p, kSource, 3, 1), side, side);
+        pen(QEvent::TabletRelease, cellCentre(p, kSource, 3, 1), side, Qt::NoButton);
+        QCOMPARE(p.Board(kSource, 3, 1).Full, kFalse);
+        tipTap(cellCentre(p, kReceiving, 1, 0));
+        QCOMPARE(p.Board(kSource, 3, 1).Full, kTrue);
+    }
+    pen(QEvent::TabletPress, cellCentre(p, kSource, 0, 2), Qt::LeftButton,
+        Qt::LeftButton | Qt::RightButton);
+    pen(QEvent::TabletRelease, cellCentre(p, kSource, 0, 2), Qt::LeftButton, Qt::RightButton);
+    QCOMPARE(p.Board(kSource, 0, 2).Full, kFalse);
+    tipTap(cellCentre(p, kReceiving, 1, 0));
+    // The tip drags a piece home.
+    const QPoint slot = tivra::testing::slotOf(p, 2, 3);
+    pen(QEvent::TabletPress, cellCentre(p, kSource, slot.x(), slot.y()), Qt::LeftButton,
+        Qt::LeftButton);
+    pen(QEvent::TabletMove, cellCentre(p, kReceiving, 2, 3), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(p.CursorCol, 2);
+    QCOMPARE(p.CursorRow, 3);
+    pen(QEvent::TabletRelease, cellCentre(p, kReceiving, 2, 3), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(p.Board(kReceiving, 2, 3).PieceCol, 2);
+    QCOMPARE(p.Board(kReceiving, 2, 3).PieceRow, 3);
+    QCOMPARE(fault(), QString());
+}
+
+// Away from the board, taps are Qt's clicks as ever.
+void Form1Test::menusAndMessageBoxesAnswerTaps() {
+    auto tapOn = [](QWidget* widget, QPoint at) {
+        QTest::touchEvent(widget, touchScreen()).press(0, at);
+        QTest::touchEvent(widget, touchScreen()).release(0, at);
+    };
+    QMenuBar* bar = form->menuBar();
+    QAction* file = bar->actions().constFirst();
+    tapOn(bar, bar->actionGeometry(file).center());
+    QMenu* menu = file->menu();
+    QTRY_VERIFY(menu->isVisible());
+    tapOn(menu, menu->actionGeometry(form->action("JocNou")).center());
+    QTRY_VERIFY(form->puzzle().GameActive);
+    QTRY_VERIFY(!menu->isVisible());
+
+    bool tapped = false;
+    tivra::testing::handleNextDialog<QMessageBox>(
+        [&](QMessageBox* box) {
+            QAbstractButton* ok = box->buttons().constFirst();
+            tapOn(ok, ok->rect().center());
+            tapped = true;
+        },
+        form.get());
+    form->action("Despre")->trigger();
+    QTRY_VERIFY(tapped);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY(form->puzzle().GameActive);
 }
 
 QTEST_MAIN(Form1Test)

@@ -9,6 +9,7 @@
 
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,12 @@ using namespace tivra;
 using tivra::testing::deviceCell;
 
 namespace {
+
+// The touchscreen every touch of these tests comes from.
+QPointingDevice* touchScreen() {
+    static QPointingDevice* const device = QTest::createTouchDevice();
+    return device;
+}
 
 int onDevice(int length, double ratio) {
     return static_cast<int>(std::lround(length * ratio));
@@ -42,6 +49,8 @@ private slots:
     void aWholeGameMovesExactPixels();
     void clicksHitTheCellsAsDrawn_data();
     void clicksHitTheCellsAsDrawn();
+    void tapsHitTheCellsAsDrawn();
+    void aWholeGameByTapsAlone();
     void movingToAScreenOfAnotherRatioKeepsTheGame();
     void movingToALargerScreenDecodesThePhotoAgain();
 
@@ -50,6 +59,14 @@ private:
     int line() const { return std::max(1, static_cast<int>(std::lround(ratio()))); }
     // A press where the pointer reports this device pixel of the client area.
     void pressAt(Qt::MouseButton button, QPoint pixel);
+    // A finger's tap where the screen reports this device pixel, through
+    // the window system's own path.
+    void tapAt(QPoint pixel);
+    QPoint insideOf(int side, QPoint cell) const {
+        return deviceCell(form->puzzle(), side, cell.x(), cell.y(), ratio())
+            .adjusted(line(), line(), 0, 0)
+            .center();
+    }
     // The cell whose inside, as drawn, holds a device pixel; (-1, -1) on an
     // outline or off the grid.
     QPoint drawnCell(int side, QPoint pixel) const;
@@ -269,6 +286,77 @@ void ScaledScreenTest::clicksHitTheCellsAsDrawn() {
         }
         QCOMPARE(placed(), before);
     }
+}
+
+void ScaledScreenTest::tapAt(QPoint pixel) {
+    QWindow* window = form->windowHandle();
+    const QPointF global =
+        form->clientArea()->mapToGlobal(QPointF(pixel.x() / ratio(), pixel.y() / ratio()));
+    for (const QEventPoint::State state :
+         {QEventPoint::State::Pressed, QEventPoint::State::Released})
+        qt_handleTouchEvent(window, touchScreen(),
+                            {QEventPoint(0, state, window->mapFromGlobal(global), global)});
+}
+
+// Along a row and a column of the source grid, device pixel by device
+// pixel: a tap inside a drawn cell takes that cell's piece, a tap on a
+// drawn outline takes nothing.
+void ScaledScreenTest::tapsHitTheCellsAsDrawn() {
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    const int n = p.gridSize();
+    QSignalSpy clicks(form->clientArea(), &SurfaceView::mousePressed);
+    auto emptySlot = [&] {
+        for (int row = 0; row < n; ++row)
+            for (int col = 0; col < n; ++col)
+                if (p.Board(kSource, col, row).Full != kTrue)
+                    return QPoint(col, row);
+        return QPoint(-1, -1);
+    };
+    for (const QPoint pixel : crossing(kSource)) {
+        tapAt(pixel);
+        const QPoint taken = emptySlot();
+        QVERIFY2(taken == drawnCell(kSource, pixel),
+                 qPrintable(QStringLiteral("source pixel (%1, %2)").arg(pixel.x()).arg(pixel.y())));
+        if (taken.x() >= 0)
+            tapAt(insideOf(kReceiving, {0, 0})); // sent back
+        QCOMPARE(emptySlot(), QPoint(-1, -1));
+        QCOMPARE(p.CursorCol, 0);
+    }
+    // Across the receiving grid's first row, a tap inside an empty cell
+    // moves the cursor there; one on an outline leaves it.
+    const QRect first = deviceCell(p, kReceiving, 0, 0, ratio());
+    const QRect last = deviceCell(p, kReceiving, n - 1, 0, ratio());
+    for (int x = first.left() - 3; x <= last.right() + 3; ++x) {
+        const QPoint pixel(x, first.center().y());
+        const QPoint before(p.CursorCol, p.CursorRow);
+        tapAt(pixel);
+        const QPoint cell = drawnCell(kReceiving, pixel);
+        QCOMPARE(QPoint(p.CursorCol, p.CursorRow), cell.x() >= 0 ? cell : before);
+    }
+    QCOMPARE(clicks.size(), 0);
+}
+
+// A whole game by taps at device pixels, the pieces' pixels exact.
+void ScaledScreenTest::aWholeGameByTapsAlone() {
+    const QImage untouched = form->surfaces().window.image();
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    Puzzle& p = form->puzzle();
+    const int n = p.gridSize();
+    tivra::testing::SeenMessage seen;
+    tivra::testing::answerNextMessageBox(&seen);
+    for (int row = 0; row < n && !QTest::currentTestFailed(); ++row)
+        for (int col = 0; col < n && !QTest::currentTestFailed(); ++col) {
+            tapAt(insideOf(kReceiving, {col, row}));
+            QCOMPARE(QPoint(p.CursorCol, p.CursorRow), QPoint(col, row));
+            const QPoint slot = tivra::testing::slotOf(p, col, row);
+            QVERIFY(slot.x() >= 0);
+            tapAt(insideOf(kSource, slot));
+            QCOMPARE(p.Board(kReceiving, col, row).Full, kTrue);
+        }
+    QTRY_COMPARE(seen.text, QStringLiteral("Felicitari, ati terminat jocul!"));
+    QVERIFY(!p.GameActive);
+    QCOMPARE(form->surfaces().window.image(), untouched);
 }
 
 void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {

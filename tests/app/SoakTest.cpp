@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -30,6 +31,18 @@ unsigned envNumber(const char* name, unsigned fallback) {
     const unsigned value = qEnvironmentVariable(name).toUInt(&ok);
     return ok ? value : fallback;
 }
+
+// The touchscreen every touch of the soak comes from.
+QPointingDevice* touchScreen() {
+    static QPointingDevice* const device = QTest::createTouchDevice();
+    return device;
+}
+
+struct Touch {
+    int id;
+    QEventPoint::State state;
+    QPointF at; // in the client area's pixels
+};
 
 } // namespace
 
@@ -52,7 +65,11 @@ private:
     void pressAtDevicePixel(QPoint pixel, Qt::MouseButton button);
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
     QPoint randomPointIn(int side);
+    void touch(const QList<Touch>& points);
+    QPointF randomTouchPoint();
+    void randomTouch();
     void solve();
+    void solveByTaps();
     void solveByKeys();
     void options();
     void loadSomething();
@@ -102,6 +119,71 @@ QPoint SoakTest::randomPointIn(int side) {
             cell.Y + pick(std::max(1, p.CellHeight + 1))};
 }
 
+// Fingers on the screen, through the window system's own path: each touch
+// lands on whatever is under it, the board or the whole picture over it.
+void SoakTest::touch(const QList<Touch>& points) {
+    QWindow* window = form->windowHandle();
+    QList<QEventPoint> events;
+    for (const Touch& point : points) {
+        const QPointF global = form->clientArea()->mapToGlobal(point.at);
+        events << QEventPoint(point.id, point.state, window->mapFromGlobal(global), global);
+    }
+    qt_handleTouchEvent(window, touchScreen(), events);
+}
+
+// On a grid or anywhere, between the layout's pixels: at a device pixel on
+// a scaled screen, at a fraction of a pixel at ratio 1.
+QPointF SoakTest::randomTouchPoint() {
+    const QSize client = form->clientArea()->size();
+    const QPoint at =
+        pick(4) ? randomPointIn(pick(2)) : QPoint(pick(client.width()), pick(client.height()));
+    if (ratio() == 1.0)
+        return QPointF(at) + QPointF(pick(4) / 4.0, pick(4) / 4.0);
+    const int spread = static_cast<int>(std::ceil(ratio()));
+    return {(static_cast<int>(at.x() * ratio()) + pick(spread)) / ratio(),
+            (static_cast<int>(at.y() * ratio()) + pick(spread)) / ratio()};
+}
+
+// A tap, held or not; a drag along a few points; or two fingers at once,
+// either lifted first.
+void SoakTest::randomTouch() {
+    using State = QEventPoint::State;
+    const QPointF from = randomTouchPoint();
+    switch (pick(6)) {
+    case 0:
+    case 1:
+    case 2:
+        touch({{0, State::Pressed, from}});
+        if (pick(2))
+            touch({{0, State::Updated, from + QPointF(pick(3) - 1, pick(3) - 1)}});
+        touch({{0, State::Released, from}});
+        break;
+    case 3:
+    case 4: {
+        touch({{0, State::Pressed, from}});
+        QPointF at = from;
+        for (int k = pick(4); k >= 0; --k) {
+            at = randomTouchPoint();
+            touch({{0, State::Updated, at}});
+        }
+        touch({{0, State::Released, at}});
+        break;
+    }
+    default: {
+        const QPointF second = randomTouchPoint();
+        touch({{0, State::Pressed, from}});
+        touch({{0, State::Stationary, from}, {1, State::Pressed, second}});
+        if (pick(2)) {
+            touch({{0, State::Released, from}, {1, State::Stationary, second}});
+            touch({{1, State::Released, second}});
+        } else {
+            touch({{0, State::Stationary, from}, {1, State::Released, second}});
+            touch({{0, State::Released, from}});
+        }
+    }
+    }
+}
+
 // A player who finishes the picture: wrong pieces back first, then every
 // piece home, the last click winning.
 void SoakTest::solve() {
@@ -139,6 +221,48 @@ void SoakTest::solve() {
                 qFatal("the arrows did not reach (%d, %d)", col, row);
             const QPoint slot = tivra::testing::slotOf(p, col, row);
             pressCell(kSource, slot.x(), slot.y(), Qt::RightButton);
+        }
+}
+
+// The same player with a finger only: a tap sends a wrong piece back, a tap
+// on a cell moves the cursor there and a tap on its piece fetches it.
+void SoakTest::solveByTaps() {
+    Puzzle& p = form->puzzle();
+    if (!p.GameActive)
+        return;
+    if (form->surfaces().Picture2.Visible())
+        shortcut(Qt::Key_F9);
+    const int n = p.gridSize();
+    auto tapCell = [&](int side, int col, int row) {
+        QPointF at;
+        if (ratio() == 1.0) {
+            const CellRec& c = p.Board(side, col, row);
+            at = QPointF(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2);
+        } else {
+            const int line = std::max(1, static_cast<int>(std::lround(ratio())));
+            const QPoint pixel = tivra::testing::deviceCell(p, side, col, row, ratio())
+                                     .adjusted(line, line, 0, 0)
+                                     .center();
+            at = QPointF(pixel.x() / ratio(), pixel.y() / ratio());
+        }
+        touch({{0, QEventPoint::State::Pressed, at}});
+        touch({{0, QEventPoint::State::Released, at}});
+    };
+    for (int row = 0; row < n; ++row)
+        for (int col = 0; col < n; ++col) {
+            const CellRec& cell = p.Board(kReceiving, col, row);
+            if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row))
+                tapCell(kReceiving, col, row);
+        }
+    for (int row = 0; row < n && p.GameActive; ++row)
+        for (int col = 0; col < n && p.GameActive; ++col) {
+            if (p.Board(kReceiving, col, row).Full == kTrue)
+                continue;
+            tapCell(kReceiving, col, row);
+            if (p.CursorCol != col || p.CursorRow != row)
+                qFatal("a tap did not bring the cursor to (%d, %d)", col, row);
+            const QPoint slot = tivra::testing::slotOf(p, col, row);
+            tapCell(kSource, slot.x(), slot.y());
         }
 }
 
@@ -299,7 +423,7 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
                                            Qt::Key_Down,   Qt::Key_Tab,   Qt::Key_Space,
                                            Qt::Key_Return, Qt::Key_A};
             key(keys[pick(8)]);
-        } else if (roll < 780) {
+        } else if (roll < 680) {
             what = "press";
             const QSize client = form->clientArea()->size();
             const QPoint at = pick(4) ? randomPointIn(pick(2))
@@ -314,6 +438,9 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
                                           static_cast<int>(at.y() * ratio()) + pick(spread)),
                                    buttons[pick(4)]);
             }
+        } else if (roll < 780) {
+            what = "touch";
+            randomTouch();
         } else if (roll < 800) {
             what = "reference picture";
             shortcut(Qt::Key_F9);
@@ -327,9 +454,13 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
             what = "load";
             loadSomething();
         } else if (roll < 960) {
-            what = "solve";
+            const bool byTaps = pick(2);
+            what = byTaps ? "solve by taps" : "solve";
             const int before = answerer.answered();
-            solve();
+            if (byTaps)
+                solveByTaps();
+            else
+                solve();
             closeMessageBox();
             wins += answerer.answered() > before;
 
