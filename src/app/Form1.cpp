@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "ClientLayout.h"
+#include "FingerPlay.h"
 #include "Form2.h"
 #include "Form3.h"
 #include "InputCodes.h"
@@ -40,11 +41,21 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     connect(client_, &SurfaceView::keyPressed, this, &Form1::Form_KeyDown);
     connect(client_, &SurfaceView::mousePressed, this, &Form1::Form_MouseDown);
     auto* touch = new TouchInput(client_);
-    connect(touch, &TouchInput::tapped, this, &Form1::Form_Tap);
-    connect(touch, &TouchInput::dragStarted, this, &Form1::Form_DragStart);
-    connect(touch, &TouchInput::dragMoved, this, &Form1::Form_DragMove);
-    connect(touch, &TouchInput::dropped, this, &Form1::Form_Drop);
-    connect(touch, &TouchInput::dragCancelled, this, &Form1::Form_DragCancel);
+    fingers_ = std::make_unique<FingerPlay>(FingerPlay::Board{
+        puzzle_, [this](QPointF at, int side) { return cellPressed(at, side); },
+        [this] { return boardTakesInput(); }, [this] { return surfaces_.Picture2.Visible(); },
+        [this](const BoardMove& move) { play(move); }});
+    connect(touch, &TouchInput::tapped, this, [this](float x, float y) {
+        layout_->layOutFirstFrame();
+        fingers_->tapped(QPointF(x, y));
+    });
+    connect(touch, &TouchInput::dragStarted, this, [this](QPointF from) {
+        layout_->layOutFirstFrame();
+        fingers_->dragStarted(from);
+    });
+    connect(touch, &TouchInput::dragMoved, this, [this](QPointF at) { fingers_->dragMoved(at); });
+    connect(touch, &TouchInput::dropped, this, [this](QPointF at) { fingers_->dropped(at); });
+    connect(touch, &TouchInput::dragCancelled, this, [this] { fingers_->dragCancelled(); });
     connect(touch, &TouchInput::buttonPressed, this, &Form1::Form_MouseDown);
 
     rnd_ = [this] {
@@ -264,95 +275,6 @@ void Form1::Form_MouseDown(int Button, float x, float y) {
         play({BoardMove::Kind::Take, cellPressed(QPointF(x, y), kSource)});
     else if (Button == tivra::input::kLeftButton)
         play({BoardMove::Kind::Return, cellPressed(QPointF(x, y), kReceiving)});
-}
-
-void Form1::Form_Tap(float x, float y) {
-    layout_->layOutFirstFrame();
-    const QPointF at(x, y);
-    if (const QPoint slot = cellPressed(at, kSource); onGrid(slot)) {
-        play({BoardMove::Kind::Take, slot});
-        return;
-    }
-    const QPoint cell = cellPressed(at, kReceiving);
-    if (!onGrid(cell))
-        return;
-    const bool full = puzzle_.Board(kReceiving, cell.x(), cell.y()).Full == tivra::kTrue;
-    play({full ? BoardMove::Kind::Return : BoardMove::Kind::MoveCursor, cell});
-}
-
-void Form1::Form_DragStart(QPointF from) {
-    layout_->layOutFirstFrame();
-    drag_.reset();
-    const QPoint slot = cellPressed(from, kSource);
-    if (!boardTakesInput() || surfaces_.Picture2.Visible() || !onGrid(slot) ||
-        puzzle_.Board(kSource, slot.x(), slot.y()).Full != tivra::kTrue)
-        return; // nothing to carry: the finger moves nothing
-    const QPoint cursor(puzzle_.CursorCol, puzzle_.CursorRow);
-    drag_ = FingerDrag{slot, cursor, cursor};
-}
-
-void Form1::Form_DragMove(QPointF at) {
-    if (!drag_)
-        return;
-    if (!stillCarried()) {
-        drag_.reset();
-        return;
-    }
-    const QPoint target = emptyCellUnder(at).value_or(drag_->cursorBefore);
-    if (target == drag_->shown)
-        return;
-    drag_->shown = target;
-    play({BoardMove::Kind::MoveCursor, target});
-}
-
-void Form1::Form_Drop(QPointF at) {
-    if (!drag_)
-        return;
-    const FingerDrag drag = *drag_;
-    const bool carried = stillCarried();
-    drag_.reset();
-    if (!carried)
-        return;
-    if (const std::optional<QPoint> cell = emptyCellUnder(at)) {
-        if (*cell != drag.shown)
-            play({BoardMove::Kind::MoveCursor, *cell});
-        play({BoardMove::Kind::Take, drag.slot});
-    } else if (drag.shown != drag.cursorBefore) {
-        play({BoardMove::Kind::MoveCursor, drag.cursorBefore});
-    }
-}
-
-void Form1::Form_DragCancel() {
-    if (!drag_)
-        return;
-    const FingerDrag drag = *drag_;
-    const bool carried = stillCarried();
-    drag_.reset();
-    if (carried && drag.shown != drag.cursorBefore)
-        play({BoardMove::Kind::MoveCursor, drag.cursorBefore});
-}
-
-bool Form1::onGrid(QPoint cell) const {
-    const int n = puzzle_.gridSize();
-    return cell.x() >= 0 && cell.y() >= 0 && cell.x() < n && cell.y() < n;
-}
-
-// The empty receiving cell drawn under a finger, if any; none under the
-// whole picture.
-std::optional<QPoint> Form1::emptyCellUnder(QPointF at) const {
-    if (surfaces_.Picture2.Visible())
-        return std::nullopt;
-    const QPoint cell = cellPressed(at, kReceiving);
-    if (!onGrid(cell) || puzzle_.Board(kReceiving, cell.x(), cell.y()).Full == tivra::kTrue)
-        return std::nullopt;
-    return cell;
-}
-
-// The board is as the drag left it: no new game, no picture decoding, and
-// the cursor where the drag put it.
-bool Form1::stillCarried() const {
-    return boardTakesInput() && onGrid(drag_->slot) &&
-           QPoint(puzzle_.CursorCol, puzzle_.CursorRow) == drag_->shown;
 }
 
 // The cell of a grid under a press, in the layout's pixels as finely as the

@@ -13,6 +13,7 @@
 #include <random>
 
 class ClientLayout;
+class FingerPlay;
 class Form2;
 class Form3;
 class PictureLoading;
@@ -46,19 +47,6 @@ public:
     // moves a piece as the mouse would, so a game can be played by keys alone.
     void Form_KeyDown(int KeyCode);
     void Form_MouseDown(int Button, float x, float y);
-    // A finger's tap at a client-area position: on a piece of the source
-    // grid it takes the piece, as the right button does; on a placed piece
-    // it sends it back, as the left button does; on an empty receiving cell
-    // it moves the cursor there.
-    void Form_Tap(float x, float y);
-    // A finger that went down on a piece of the source grid carries it: the
-    // cursor shows the empty receiving cell under the finger, and the piece
-    // goes there when the finger lifts over one. Lifted anywhere else, or
-    // taken away, the cursor goes back and nothing moves.
-    void Form_DragStart(QPointF from);
-    void Form_DragMove(QPointF at);
-    void Form_Drop(QPointF at);
-    void Form_DragCancel();
 
     // Loads a picture as "Incarca Poza" does once a file is chosen: a picture
     // that cannot be used is refused with a message and changes nothing.
@@ -106,9 +94,6 @@ private:
     void showSourceCursor();
     QPoint cellPressed(QPointF at, int side) const;
     bool boardTakesInput() const;
-    bool onGrid(QPoint cell) const;
-    std::optional<QPoint> emptyCellUnder(QPointF at) const;
-    bool stillCarried() const;
     void play(const BoardMove& move);
     void pauseCommands(bool paused);
     void pictureDecoded(const PictureRequest& request, const PictureLoadResult& result);
@@ -144,12 +129,5 @@ private:
     bool arrowsOnSource_ = false;
     std::int16_t sourceCol_ = 0;
     std::int16_t sourceRow_ = 0;
-    // The piece a finger carries: its slot, the cursor before the drag and
-    // where the drag shows it now.
-    struct FingerDrag {
-        QPoint slot;
-        QPoint cursorBefore;
-        QPoint shown;
-    };
-    std::optional<FingerDrag> drag_;
+    std::unique_ptr<FingerPlay> fingers_; // what a finger does on the board
 };
