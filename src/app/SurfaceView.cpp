@@ -1,6 +1,7 @@
 #include "SurfaceView.h"
 
 #include "InputCodes.h"
+#include "paint/DevicePixels.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -27,14 +28,7 @@ void SurfaceView::setSunkenFrame(int width) {
 
 // An area of the surface's device pixels, in the widget's own.
 QRect SurfaceView::onWidget(const QRect& area) const {
-    const double ratio = surface_.ratio();
-    if (ratio == 1.0)
-        return area.translated(frame_, frame_);
-    const int left = static_cast<int>(std::floor(area.left() / ratio));
-    const int top = static_cast<int>(std::floor(area.top() / ratio));
-    const int right = static_cast<int>(std::ceil((area.right() + 1) / ratio));
-    const int bottom = static_cast<int>(std::ceil((area.bottom() + 1) / ratio));
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)).translated(frame_, frame_);
+    return tivra::areaInLayout(area, surface_.ratio()).translated(frame_, frame_);
 }
 
 void SurfaceView::surfaceRefreshed(const QRegion& area) {
@@ -90,14 +84,9 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
     const QRect area = event->rect().intersected(inside);
     painter.setClipRect(area);
     painter.scale(1.0 / ratio, 1.0 / ratio);
-    const int offset = static_cast<int>(std::lround(frame_ * ratio));
+    const int offset = tivra::onDevice(frame_, ratio);
     const QPoint origin(offset, offset);
-    // The area in device pixels, taken outward.
-    const QRect wanted = QRect(QPoint(static_cast<int>(std::floor(area.left() * ratio)),
-                                      static_cast<int>(std::floor(area.top() * ratio))),
-                               QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
-                                      static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1))
-                             .translated(-origin);
+    const QRect wanted = tivra::areaOnDevice(area, ratio).translated(-origin);
     const QRect storedArea = surface_.storedArea();
     const QRect stored = wanted.intersected(storedArea);
     if (!stored.isEmpty())

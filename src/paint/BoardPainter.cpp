@@ -1,5 +1,7 @@
 #include "BoardPainter.h"
 
+#include "DevicePixels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -11,12 +13,12 @@ BoardPainter::BoardPainter(Puzzle& puzzle, BoardSurfaces& surfaces)
     puzzle_.setView(this);
 }
 
-int BoardPainter::device(int length) const {
-    return ratio_ == 1.0 ? length : static_cast<int>(std::lround(length * ratio_));
+int BoardPainter::cellWidthOnDevice() const {
+    return onDevice(puzzle_.CellWidth, ratio_);
 }
 
-int BoardPainter::lineOnDevice() const {
-    return ratio_ == 1.0 ? 1 : std::max(1, static_cast<int>(std::lround(ratio_)));
+int BoardPainter::cellHeightOnDevice() const {
+    return onDevice(puzzle_.CellHeight, ratio_);
 }
 
 // The picture's size on the device, in proportion to the cells rather than
@@ -26,8 +28,9 @@ int BoardPainter::lineOnDevice() const {
 QSize BoardPainter::pictureOnDevice() const {
     auto along = [this](int board, int cell) {
         if (cell <= 0)
-            return device(board);
-        return static_cast<int>(std::lround(static_cast<double>(board) * device(cell) / cell));
+            return onDevice(board, ratio_);
+        return static_cast<int>(
+            std::lround(static_cast<double>(board) * onDevice(cell, ratio_) / cell));
     };
     return {along(puzzle_.BoardWidth, puzzle_.CellWidth),
             along(puzzle_.BoardHeight, puzzle_.CellHeight)};
@@ -35,7 +38,7 @@ QSize BoardPainter::pictureOnDevice() const {
 
 QPoint BoardPainter::gridOnDevice(int side) const {
     const CellRec& first = puzzle_.Board(side, 0, 0);
-    return {device(first.X), device(first.Y)};
+    return {onDevice(first.X, ratio_), onDevice(first.Y, ratio_)};
 }
 
 QRect BoardPainter::cellRect(const CellRec& cell) const {
@@ -46,9 +49,8 @@ QRect BoardPainter::cellRect(const CellRec& cell) const {
     const CellRec& first = puzzle_.Board(side, 0, 0);
     const int col = puzzle_.CellWidth > 0 ? (cell.X - first.X) / puzzle_.CellWidth : 0;
     const int row = puzzle_.CellHeight > 0 ? (cell.Y - first.Y) / puzzle_.CellHeight : 0;
-    const QPoint grid = gridOnDevice(side);
-    return QRect(grid.x() + col * cellWidthOnDevice(), grid.y() + row * cellHeightOnDevice(),
-                 cellWidthOnDevice(), cellHeightOnDevice());
+    return cellOnDevice(QPoint(first.X, first.Y), col, row,
+                        QSize(puzzle_.CellWidth, puzzle_.CellHeight), ratio_);
 }
 
 std::optional<QPoint> BoardPainter::cellDrawnAt(QPointF at, int side) const {
@@ -63,7 +65,7 @@ std::optional<QPoint> BoardPainter::cellDrawnAt(QPointF at, int side) const {
     const int n = puzzle_.gridSize();
     if (x < 0 || y < 0 || w <= 0 || h <= 0 || x / w >= n || y / h >= n)
         return std::nullopt;
-    const int line = lineOnDevice();
+    const int line = lineOnDevice(ratio_);
     if (x % w < line || y % h < line)
         return std::nullopt;
     return QPoint(x / w, y / h);
@@ -81,7 +83,7 @@ Lattice box(int x1, int y1, int x2, int y2, QRgb colour) {
 // The lines of a box outline through the cell's corners, as thick as an
 // outline.
 void BoardPainter::addBox(std::vector<Lattice>& outlines, const QRect& cell, QRgb colour) const {
-    const int line = lineOnDevice();
+    const int line = lineOnDevice(ratio_);
     for (int dy = 0; dy < line; ++dy)
         for (int dx = 0; dx < line; ++dx)
             outlines.push_back(box(cell.x() + dx, cell.y() + dy, cell.x() + cell.width() + dx,
@@ -92,7 +94,7 @@ void BoardPainter::addBox(std::vector<Lattice>& outlines, const QRect& cell, QRg
 // edge to edge, so each grid is one set of lines.
 void BoardPainter::addGrids(std::vector<Lattice>& outlines) const {
     const int n = puzzle_.gridSize();
-    const int line = lineOnDevice();
+    const int line = lineOnDevice(ratio_);
     const int w = cellWidthOnDevice();
     const int h = cellHeightOnDevice();
     if (n <= 0)
@@ -231,7 +233,7 @@ void BoardPainter::reserveBoard() {
     const int bottom = source.y() + std::max(n * cellHeightOnDevice(), pictureOnDevice().height());
     const QPoint corner(std::min(receiving.x(), source.x()), std::min(receiving.y(), source.y()));
     surfaces_.window.reserve(
-        QRect(corner, QPoint(right + lineOnDevice() - 1, bottom + lineOnDevice() - 1)));
+        QRect(corner, QPoint(right + lineOnDevice(ratio_) - 1, bottom + lineOnDevice(ratio_) - 1)));
 }
 
 bool BoardPainter::LayOutNewBoard(int divisions) {
@@ -275,7 +277,8 @@ bool BoardPainter::RelayoutGame() {
     const int n = puzzle_.gridSize();
     const int w = cellWidthOnDevice();
     const int h = cellHeightOnDevice();
-    Surface homes(kWindowBackground, QSize(n * w + lineOnDevice(), n * h + lineOnDevice()));
+    Surface homes(kWindowBackground,
+                  QSize(n * w + lineOnDevice(ratio_), n * h + lineOnDevice(ratio_)));
     const QPoint source = gridOnDevice(kSource);
     BitBlt(homes, 0, 0, homes.ScaleWidth(), homes.ScaleHeight(), window, source.x(), source.y());
 

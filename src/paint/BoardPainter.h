@@ -66,10 +66,8 @@ private:
     // of device pixels, each grid's origin rounded once, so that two cells
     // always exchange exactly; outlines are a whole number of device pixels
     // thick.
-    int device(int length) const;
-    int cellWidthOnDevice() const { return device(puzzle_.CellWidth); }
-    int cellHeightOnDevice() const { return device(puzzle_.CellHeight); }
-    int lineOnDevice() const;
+    int cellWidthOnDevice() const;
+    int cellHeightOnDevice() const;
     QPoint gridOnDevice(int side) const;
     QSize pictureOnDevice() const;
     QRect cellRect(const CellRec& cell) const;

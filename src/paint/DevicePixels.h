@@ -41,4 +41,24 @@ inline QRect cellOnDevice(QPoint origin, int col, int row, QSize cell, double ra
     return {onDevice(origin.x(), ratio) + col * w, onDevice(origin.y(), ratio) + row * h, w, h};
 }
 
+// The device pixels that cover an area of the layout, taken outward.
+inline QRect areaOnDevice(const QRect& logical, double ratio) {
+    if (ratio == 1.0)
+        return logical;
+    return QRect(QPoint(static_cast<int>(std::floor(logical.left() * ratio)),
+                        static_cast<int>(std::floor(logical.top() * ratio))),
+                 QPoint(static_cast<int>(std::ceil((logical.right() + 1) * ratio)) - 1,
+                        static_cast<int>(std::ceil((logical.bottom() + 1) * ratio)) - 1));
+}
+
+// The layout's pixels that cover an area of the device, taken outward.
+inline QRect areaInLayout(const QRect& device, double ratio) {
+    if (ratio == 1.0)
+        return device;
+    return QRect(QPoint(static_cast<int>(std::floor(device.left() / ratio)),
+                        static_cast<int>(std::floor(device.top() / ratio))),
+                 QPoint(static_cast<int>(std::ceil((device.right() + 1) / ratio)) - 1,
+                        static_cast<int>(std::ceil((device.bottom() + 1) / ratio)) - 1));
+}
+
 } // namespace tivra

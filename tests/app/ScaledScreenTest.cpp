@@ -1,11 +1,12 @@
 // The game on a scaled screen (the runner sets QT_SCALE_FACTOR): the layout
-// stays in the design's pixels, the surfaces hold the screen's own.
+// stays in the layout's pixels, the surfaces hold the screen's own.
 #include "BoardPixels.h"
 #include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/Module1.h"
 #include "app/PictureLoading.h"
 #include "app/SurfaceView.h"
+#include "paint/DevicePixels.h"
 
 #include <QMouseEvent>
 #include <QScreen>
@@ -26,10 +27,6 @@ namespace {
 QPointingDevice* touchScreen() {
     static QPointingDevice* const device = QTest::createTouchDevice();
     return device;
-}
-
-int onDevice(int length, double ratio) {
-    return static_cast<int>(std::lround(length * ratio));
 }
 
 // Inside a cell's top and left outline.
@@ -56,7 +53,7 @@ private slots:
 
 private:
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
-    int line() const { return std::max(1, static_cast<int>(std::lround(ratio()))); }
+    int line() const { return lineOnDevice(ratio()); }
     // A press where the pointer reports this device pixel of the client area.
     void pressAt(Qt::MouseButton button, QPoint pixel);
     // A finger's tap where the screen reports this device pixel, through
@@ -108,9 +105,8 @@ void ScaledScreenTest::cleanup() {
 void ScaledScreenTest::surfacesHoldTheScreensPixels() {
     const QSize client = form->clientArea()->size();
     const Surface& window = form->surfaces().window;
-    QCOMPARE(window.size(), QSize(static_cast<int>(std::ceil(client.width() * ratio())),
-                                  static_cast<int>(std::ceil(client.height() * ratio()))));
-    // The layout is the design's, in the client's own pixels.
+    QCOMPARE(window.size(), surfaceOnDevice(client, ratio()));
+    // The layout is the board's own, in the client's pixels.
     Puzzle expected;
     expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
     const Puzzle& p = form->puzzle();

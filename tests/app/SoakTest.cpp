@@ -7,6 +7,7 @@
 #include "app/Form2.h"
 #include "app/Module1.h"
 #include "app/SurfaceView.h"
+#include "paint/DevicePixels.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -201,7 +202,7 @@ void SoakTest::solve() {
             pressAt(QPoint(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2), button);
             return;
         }
-        const int line = std::max(1, static_cast<int>(std::lround(ratio())));
+        const int line = tivra::lineOnDevice(ratio());
         pressAtDevicePixel(tivra::testing::deviceCell(p, side, col, row, ratio())
                                .adjusted(line, line, 0, 0)
                                .center(),
@@ -239,7 +240,7 @@ void SoakTest::solveByTaps() {
             const CellRec& c = p.Board(side, col, row);
             at = QPointF(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2);
         } else {
-            const int line = std::max(1, static_cast<int>(std::lround(ratio())));
+            const int line = tivra::lineOnDevice(ratio());
             const QPoint pixel = tivra::testing::deviceCell(p, side, col, row, ratio())
                                      .adjusted(line, line, 0, 0)
                                      .center();
@@ -354,10 +355,7 @@ QString SoakTest::fault() {
         p.CursorRow >= p.gridSize())
         return QStringLiteral("the cursor left the grid");
     const QSize client = form->clientArea()->size();
-    auto onDevice = [this](QSize size) {
-        return QSize(static_cast<int>(std::ceil(size.width() * ratio())),
-                     static_cast<int>(std::ceil(size.height() * ratio())));
-    };
+    auto onDevice = [this](QSize size) { return tivra::surfaceOnDevice(size, ratio()); };
     if (form->surfaces().window.size() != onDevice(client) ||
         form->surfaces().Picture2.size() != onDevice(client - QSize(4, 4)))
         return QStringLiteral("a surface does not follow the client size");

@@ -1,5 +1,6 @@
 #include "BoardPixels.h"
 #include "paint/BoardPainter.h"
+#include "paint/DevicePixels.h"
 
 #include <QTest>
 #include <cmath>
@@ -435,14 +436,13 @@ void PaintTest::scaledPiecesHoldOnlyThePicture() {
             Game game(client, codedPicture(400, 339));
             game.painter.setClient(client, ratio);
             game.surfaces.window.setRatio(ratio);
-            game.surfaces.window.resize(QSize(int(std::ceil(client.width() * ratio)),
-                                              int(std::ceil(client.height() * ratio))));
+            game.surfaces.window.resize(surfaceOnDevice(client, ratio));
             QVERIFY(game.painter.SetupBoard(4));
             const Puzzle& p = game.puzzle;
             if (4 * p.CellWidth > p.BoardWidth || 4 * p.CellHeight > p.BoardHeight)
                 continue; // cells past the picture show background by design
             ++checked;
-            const int line = std::max(1, int(std::lround(ratio)));
+            const int line = lineOnDevice(ratio);
             const QImage& image = game.surfaces.window.image();
             for (int row = 0; row < 4; ++row)
                 for (int col = 0; col < 4; ++col) {

@@ -1,4 +1,5 @@
 #include "BoardPixels.h"
+#include "paint/DevicePixels.h"
 
 #include "paint/BoardPainter.h"
 
@@ -81,7 +82,7 @@ Sharpness builtInSharpness(const QImage& shown, int margin) {
 
 Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window) {
     const double ratio = window.ratio();
-    auto device = [ratio](int length) { return static_cast<int>(std::lround(length * ratio)); };
+    auto device = [ratio](int length) { return onDevice(length, ratio); };
     // The picture is stretched in proportion to the cells' device size.
     auto along = [&](int board, int cell) {
         return static_cast<int>(std::lround(static_cast<double>(board) * device(cell) / cell));
@@ -215,16 +216,14 @@ QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) 
 }
 
 QRect deviceCell(const Puzzle& p, int side, int col, int row, double ratio) {
-    auto onDevice = [ratio](int length) { return static_cast<int>(std::lround(length * ratio)); };
     const CellRec& first = p.Board(side, 0, 0);
-    const int w = onDevice(p.CellWidth);
-    const int h = onDevice(p.CellHeight);
-    return QRect(onDevice(first.X) + col * w, onDevice(first.Y) + row * h, w, h);
+    return cellOnDevice(QPoint(first.X, first.Y), col, row, QSize(p.CellWidth, p.CellHeight),
+                        ratio);
 }
 
 QString scaledBoardFault(const Puzzle& p, const Surface& window) {
     const double ratio = window.ratio();
-    const int line = std::max(1, static_cast<int>(std::lround(ratio)));
+    const int line = lineOnDevice(ratio);
     const QImage& image = window.image();
     return placesFault(p, [&](int side, int col, int row) -> QString {
         const QRect inside = deviceCell(p, side, col, row, ratio)
