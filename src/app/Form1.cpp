@@ -13,7 +13,7 @@
 #include "TouchInput.h"
 #include "WindowPlacement.h"
 #include "picture/DefaultPicture.h"
-#include "picture/HelperDecode.h"
+#include "picture/DecodeJob.h"
 #include "picture/PictureLoader.h"
 
 #include <QAction>
@@ -123,7 +123,7 @@ void Form1::Form_Load() {
     placement_->fitToScreen();
     appPath_ = QCoreApplication::applicationDirPath();
     soundFile_ = MoveSound::fileFor(appPath_);
-    loading_->setHelper(decodeHelperFor(appPath_));
+    loading_->setHelper(decoderProgramFor(appPath_));
     Module1::Divisions = 4;
     surfaces_.Picture1 = defaultPicture();
     layout_->fitMinimumSizeToPicture();

@@ -1,6 +1,6 @@
 #include "PictureLoading.h"
 
-#include "picture/HelperDecode.h"
+#include "picture/DecodeJob.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -28,14 +28,14 @@ void PictureLoading::setHelper(const QString& program) {
 
 void PictureLoading::startAhead() {
     if (!helper_.isEmpty() && !ahead_)
-        ahead_ = std::make_unique<StartedDecodeHelper>(helper_);
+        ahead_ = std::make_unique<DecoderProcess>(helper_);
 }
 
 void PictureLoading::dropAhead() {
     ahead_.reset();
 }
 
-void PictureLoading::adoptStarted(std::unique_ptr<StartedDecodeHelper> started) {
+void PictureLoading::adoptStarted(std::unique_ptr<DecoderProcess> started) {
     ahead_ = std::move(started);
 }
 
@@ -56,8 +56,8 @@ bool PictureLoading::decode(const PictureRequest& request) {
 }
 
 void PictureLoading::startHelper() {
-    decoding_ = std::make_unique<HelperDecode>(helper_, std::move(ahead_));
-    connect(decoding_.get(), &HelperDecode::finished, this, &PictureLoading::helperAnswered);
+    decoding_ = std::make_unique<DecodeJob>(helper_, std::move(ahead_));
+    connect(decoding_.get(), &DecodeJob::finished, this, &PictureLoading::helperAnswered);
     decoding_->start(request_.path, QFileInfo(request_.name).suffix(), request_.maxDecoded);
 }
 

@@ -7,8 +7,8 @@
 #include <QString>
 #include <memory>
 
-class HelperDecode;
-class StartedDecodeHelper;
+class DecodeJob;
+class DecoderProcess;
 class QShortcut;
 class QWidget;
 
@@ -46,7 +46,7 @@ public:
     void dropAhead();
     // Takes a helper started before the window was (for the command line's
     // picture), to use for the next decode.
-    void adoptStarted(std::unique_ptr<StartedDecodeHelper> started);
+    void adoptStarted(std::unique_ptr<DecoderProcess> started);
 
     // Starts decoding; false while another decode is under way.
     bool decode(const PictureRequest& request);
@@ -57,7 +57,7 @@ public:
     // Gives it up for another file, decoded for the same purpose and size.
     void replaceWith(const QString& path, const QString& name);
     // The decode under way in a helper, if any.
-    HelperDecode* decoding() const { return decoding_.get(); }
+    DecodeJob* decoding() const { return decoding_.get(); }
 
 signals:
     void busyChanged(bool busy);
@@ -74,8 +74,8 @@ private:
     QWidget* window_;
     QShortcut* cancelKey_;
     QString helper_;
-    std::unique_ptr<StartedDecodeHelper> ahead_;
-    std::unique_ptr<HelperDecode> decoding_;
+    std::unique_ptr<DecoderProcess> ahead_;
+    std::unique_ptr<DecodeJob> decoding_;
     PictureRequest request_;
     PictureRequest next_; // dropped while the one before was decoding
     bool busy_ = false;

@@ -8,7 +8,7 @@
 #include "app/Form1.h"
 #include "app/PictureLoading.h"
 #include "app/SurfaceView.h"
-#include "picture/HelperDecode.h"
+#include "picture/DecodeJob.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -641,7 +641,7 @@ void BadPicturesTest::misbehavingDecoders() {
     // window answered all along (its timer kept firing).
     if (how == "hang") {
         QVERIFY(ticks > 10);
-        QVERIFY2(killedFromOutside || elapsed >= HelperDecode::kTimeLimitMs,
+        QVERIFY2(killedFromOutside || elapsed >= DecodeJob::kTimeLimitMs,
                  qPrintable(QString::number(elapsed)));
     }
 }
@@ -670,7 +670,7 @@ void BadPicturesTest::waitingCanBeCancelledOrReplaced() {
     QElapsedTimer waited;
     waited.start();
     QVERIFY(!tivra::testing::loadPicture(*form, slow));
-    QVERIFY(waited.elapsed() < HelperDecode::kTimeLimitMs);
+    QVERIFY(waited.elapsed() < DecodeJob::kTimeLimitMs);
     QTest::qWait(50);
     QCOMPARE(seen.text, QString()); // given up by the player: nothing to tell
     QCOMPARE(form->surfaces().window.image(), before);

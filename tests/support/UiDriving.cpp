@@ -3,7 +3,7 @@
 #include "app/Form1.h"
 #include "app/StartPicture.h"
 #include "app/SurfaceView.h"
-#include "picture/HelperDecode.h"
+#include "picture/DecodeJob.h"
 
 #include <QAbstractButton>
 #include <QFileInfo>
@@ -45,7 +45,7 @@ bool loadPicture(Form1& form, const QString& path) {
     QSignalSpy ended(&form, &Form1::pictureLoadEnded);
     form.loadPictureFile(path);
     // Past the helper's own time limit, a refusal has come.
-    if (ended.isEmpty() && !ended.wait(3 * HelperDecode::kTimeLimitMs))
+    if (ended.isEmpty() && !ended.wait(3 * DecodeJob::kTimeLimitMs))
         return false;
     return ended.constFirst().constFirst().toBool();
 }

@@ -6,7 +6,7 @@
 //   slow                 answers honestly, half a second late
 //   garbage              an answer that makes no sense
 //   oversized            a well-formed answer whose pixels claim more than the picture
-#include "picture/DecodeHelper.h"
+#include "picture/helper/ConfinedDecoder.h"
 
 #include <QByteArray>
 #include <cstdlib>
@@ -16,7 +16,7 @@
 
 int main() {
     const QByteArray how = qgetenv("TIVRA_MISBEHAVE");
-    return runDecodeHelper([how] {
+    return runConfinedDecoder([how] {
         if (how == "open") {
             ::open("/etc/hostname", O_RDONLY);
         } else if (how == "socket") {

@@ -1,4 +1,4 @@
-#include "HelperDecode.h"
+#include "DecodeJob.h"
 
 #include "DecodeAnswer.h"
 #include "DecodeRequest.h"
@@ -38,7 +38,7 @@ int openPictureFile(const QString& path, QString* error) {
 
 } // namespace
 
-StartedDecodeHelper::StartedDecodeHelper(const QString& program) {
+DecoderProcess::DecoderProcess(const QString& program) {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
         return; // no helper to start: it is reported as one that cannot start
@@ -56,7 +56,7 @@ StartedDecodeHelper::StartedDecodeHelper(const QString& program) {
     ::close(helperEnd);
 }
 
-StartedDecodeHelper::~StartedDecodeHelper() {
+DecoderProcess::~DecoderProcess() {
     // Stopped before its socket closes: a helper that saw the end of its
     // requests first would say it got no picture.
     if (process_.state() != QProcess::NotRunning) {
@@ -67,7 +67,7 @@ StartedDecodeHelper::~StartedDecodeHelper() {
         ::close(socket_);
 }
 
-bool StartedDecodeHelper::ask(int file, QSize maxDecoded, const QString& formatHint) {
+bool DecoderProcess::ask(int file, QSize maxDecoded, const QString& formatHint) {
     const bool sent = socket_ >= 0 && sendDecodeRequest(socket_, file, maxDecoded, formatHint);
     // One picture each: the helper sees the end of its requests.
     if (socket_ >= 0)
@@ -76,8 +76,7 @@ bool StartedDecodeHelper::ask(int file, QSize maxDecoded, const QString& formatH
     return sent;
 }
 
-HelperDecode::HelperDecode(QString helper, std::unique_ptr<StartedDecodeHelper> started,
-                           QObject* parent)
+DecodeJob::DecodeJob(QString helper, std::unique_ptr<DecoderProcess> started, QObject* parent)
     : QObject(parent), helper_(std::move(helper)), started_(std::move(started)) {
     limit_.setSingleShot(true);
     limit_.setTimerType(Qt::PreciseTimer);
@@ -88,7 +87,7 @@ HelperDecode::HelperDecode(QString helper, std::unique_ptr<StartedDecodeHelper> 
     });
 }
 
-HelperDecode::~HelperDecode() {
+DecodeJob::~DecodeJob() {
     done_ = true; // no answer to anyone now
     if (started_) {
         started_->process().disconnect(this);
@@ -96,7 +95,7 @@ HelperDecode::~HelperDecode() {
     }
 }
 
-void HelperDecode::start(const QString& path, const QString& formatHint, QSize maxDecoded) {
+void DecodeJob::start(const QString& path, const QString& formatHint, QSize maxDecoded) {
     QString error;
     const int fd = openPictureFile(path, &error);
     if (fd < 0) {
@@ -106,10 +105,10 @@ void HelperDecode::start(const QString& path, const QString& formatHint, QSize m
     // A helper started ahead that ended while it waited (killed by the
     // system, say) is replaced; without one, one starts now.
     if (!started_ || !started_->waiting())
-        started_ = std::make_unique<StartedDecodeHelper>(helper_);
+        started_ = std::make_unique<DecoderProcess>(helper_);
     QProcess& process = started_->process();
-    connect(&process, &QProcess::readyReadStandardOutput, this, &HelperDecode::readAnswer);
-    connect(&process, &QProcess::finished, this, &HelperDecode::helperEnded);
+    connect(&process, &QProcess::readyReadStandardOutput, this, &DecodeJob::readAnswer);
+    connect(&process, &QProcess::finished, this, &DecodeJob::helperEnded);
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             finish(refusal(cannotStart()));
@@ -125,18 +124,18 @@ void HelperDecode::start(const QString& path, const QString& formatHint, QSize m
     limit_.start();
 }
 
-QString HelperDecode::cannotStart() const {
+QString DecodeJob::cannotStart() const {
     return QStringLiteral("the picture decoder cannot start: %1")
         .arg(started_->process().errorString());
 }
 
 // Answered from the event loop, as the helper's answer would be.
-void HelperDecode::refuseLater(const QString& reason) {
+void DecodeJob::refuseLater(const QString& reason) {
     QMetaObject::invokeMethod(
         this, [this, reason] { finish(refusal(reason)); }, Qt::QueuedConnection);
 }
 
-void HelperDecode::cancel() {
+void DecodeJob::cancel() {
     if (done_)
         return;
     cancelled_ = true;
@@ -147,7 +146,7 @@ void HelperDecode::cancel() {
         finish(refusal(stopped_));
 }
 
-void HelperDecode::readAnswer() {
+void DecodeJob::readAnswer() {
     answer_ += started_->process().readAllStandardOutput();
     if (answer_.size() > kLargestDecodeAnswer) {
         stopped_ = QStringLiteral("the decoder's answer makes no sense");
@@ -156,7 +155,7 @@ void HelperDecode::readAnswer() {
     }
 }
 
-void HelperDecode::helperEnded(int exitCode, QProcess::ExitStatus status) {
+void DecodeJob::helperEnded(int exitCode, QProcess::ExitStatus status) {
     limit_.stop();
     readAnswer();
     if (!stopped_.isEmpty())
@@ -170,7 +169,7 @@ void HelperDecode::helperEnded(int exitCode, QProcess::ExitStatus status) {
     answer_.clear();
 }
 
-void HelperDecode::finish(const PictureLoadResult& result) {
+void DecodeJob::finish(const PictureLoadResult& result) {
     if (done_)
         return;
     done_ = true;
@@ -178,7 +177,7 @@ void HelperDecode::finish(const PictureLoadResult& result) {
     emit finished(result);
 }
 
-QString decodeHelperFor(const QString& programFolder) {
+QString decoderProgramFor(const QString& programFolder) {
     const QString beside = programFolder + QStringLiteral("/tivra-decode");
     if (QFileInfo::exists(beside))
         return beside;

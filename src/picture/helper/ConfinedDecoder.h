@@ -10,4 +10,4 @@
 // is in place before it reads a byte; `confined`, when given, runs once the
 // picture has arrived (the tests' way to misbehave there).
 // Returns the exit status: 0 whenever an answer was written.
-int runDecodeHelper(const std::function<void()>& confined = {});
+int runConfinedDecoder(const std::function<void()>& confined = {});

@@ -10,12 +10,12 @@
 // The helper program, started ahead of its picture: while the player
 // chooses a file it starts, loads its decoders and confines itself, and is
 // ready when the file is.
-class StartedDecodeHelper {
+class DecoderProcess {
 public:
-    explicit StartedDecodeHelper(const QString& program);
-    ~StartedDecodeHelper();
-    StartedDecodeHelper(const StartedDecodeHelper&) = delete;
-    StartedDecodeHelper& operator=(const StartedDecodeHelper&) = delete;
+    explicit DecoderProcess(const QString& program);
+    ~DecoderProcess();
+    DecoderProcess(const DecoderProcess&) = delete;
+    DecoderProcess& operator=(const DecoderProcess&) = delete;
 
     QProcess& process() { return process_; }
     // Whether it may still take a picture: started, or starting.
@@ -33,16 +33,16 @@ private:
 // here and handed over open. A helper that crashes, is killed, runs out of
 // memory, answers nonsense or takes longer than the time limit gives a
 // refusal, like a bad picture.
-class HelperDecode : public QObject {
+class DecodeJob : public QObject {
     Q_OBJECT
 public:
     // Longer than any honest picture needs on a slow machine.
     static constexpr int kTimeLimitMs = 5000;
 
     // `started`: a helper started ahead for this picture, if there is one.
-    explicit HelperDecode(QString helper, std::unique_ptr<StartedDecodeHelper> started = {},
-                          QObject* parent = nullptr);
-    ~HelperDecode() override;
+    explicit DecodeJob(QString helper, std::unique_ptr<DecoderProcess> started = {},
+                       QObject* parent = nullptr);
+    ~DecodeJob() override;
 
     // formatHint: the file name's ending, as the player sees it.
     void start(const QString& path, const QString& formatHint, QSize maxDecoded);
@@ -62,7 +62,7 @@ private:
     void refuseLater(const QString& reason);
 
     QString helper_;
-    std::unique_ptr<StartedDecodeHelper> started_;
+    std::unique_ptr<DecoderProcess> started_;
     QTimer limit_;
     QByteArray answer_;
     QString stopped_; // why the helper was stopped, if it was
@@ -72,4 +72,4 @@ private:
 
 // Where the helper program is: beside the game's program, or where it is
 // installed relative to it.
-QString decodeHelperFor(const QString& programFolder);
+QString decoderProgramFor(const QString& programFolder);

@@ -1,7 +1,7 @@
 // tivra-decode: decodes one picture file for the game, confined; see
-// DecodeHelper.h.
-#include "DecodeHelper.h"
+// ConfinedDecoder.h.
+#include "ConfinedDecoder.h"
 
 int main() {
-    return runDecodeHelper();
+    return runConfinedDecoder();
 }

@@ -1,4 +1,4 @@
-#include "DecodeSandbox.h"
+#include "Confinement.h"
 
 #include <cerrno>
 #include <cstring>

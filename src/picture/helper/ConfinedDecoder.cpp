@@ -1,10 +1,10 @@
-#include "DecodeHelper.h"
+#include "ConfinedDecoder.h"
 
-#include "DecodeAnswer.h"
-#include "DecodeRequest.h"
-#include "DecodeSandbox.h"
-#include "HeifPicture.h"
-#include "PictureLoader.h"
+#include "Confinement.h"
+#include "picture/DecodeAnswer.h"
+#include "picture/DecodeRequest.h"
+#include "picture/HeifPicture.h"
+#include "picture/PictureLoader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -99,7 +99,7 @@ bool writeAll(int fd, QByteArrayView data) {
 
 } // namespace
 
-int runDecodeHelper(const std::function<void()>& confined) {
+int runConfinedDecoder(const std::function<void()>& confined) {
     // Nothing the game had open (its display connection, its sound) is
     // within reach: only the request's socket, the answer's pipe and the
     // messages.
