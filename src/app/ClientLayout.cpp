@@ -124,7 +124,8 @@ void ClientLayout::showNewPicture(const PictureRequest& request, int divisions) 
         layoutPending_ = true;
 }
 
-void ClientLayout::pictureSharpened(const PictureRequest& request, PictureLoadResult result) {
+void ClientLayout::pictureSharpened(const PictureRequest& request,
+                                    tivra::PictureLoadResult result) {
     // The file may have changed since: only the same picture replaces it.
     if (result.picture && request.path == pictureFile_ &&
         result.picture->pixelSize == surfaces_.Picture1.pixelSize)

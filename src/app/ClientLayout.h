@@ -5,12 +5,12 @@
 #include <QString>
 
 class PictureLoading;
-struct PictureLoadResult;
 struct PictureRequest;
 class SurfaceView;
 class QWidget;
 namespace tivra {
 class BoardPainter;
+struct PictureLoadResult;
 struct BoardSurfaces;
 class Puzzle;
 } // namespace tivra
@@ -43,7 +43,7 @@ public:
     // one): a fresh board at this grid size.
     void showNewPicture(const PictureRequest& request, int divisions);
     // The picture on the board, decoded again for a larger board.
-    void pictureSharpened(const PictureRequest& request, PictureLoadResult result);
+    void pictureSharpened(const PictureRequest& request, tivra::PictureLoadResult result);
     // A decode ended without a picture: a layout it held back is made now.
     void decodeEnded();
     // The window may not shrink below a size where the picture's cells, at

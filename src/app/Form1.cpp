@@ -12,8 +12,8 @@
 #include "SurfaceView.h"
 #include "TouchInput.h"
 #include "WindowPlacement.h"
-#include "picture/DefaultPicture.h"
 #include "picture/DecodeJob.h"
+#include "picture/DefaultPicture.h"
 #include "picture/PictureLoader.h"
 
 #include <QAction>
@@ -123,9 +123,9 @@ void Form1::Form_Load() {
     placement_->fitToScreen();
     appPath_ = QCoreApplication::applicationDirPath();
     soundFile_ = MoveSound::fileFor(appPath_);
-    loading_->setHelper(decoderProgramFor(appPath_));
+    loading_->setHelper(tivra::decoderProgramFor(appPath_));
     Module1::Divisions = 4;
-    surfaces_.Picture1 = defaultPicture();
+    surfaces_.Picture1 = tivra::defaultPicture();
     layout_->fitMinimumSizeToPicture();
     // The board is laid out and painted as soon as the client area has its size.
 }
@@ -146,7 +146,7 @@ void Form1::pauseCommands(bool paused) {
         commands[i]->setEnabled(pausedCommands_[i]);
 }
 
-void Form1::pictureDecoded(const PictureRequest& request, const PictureLoadResult& result) {
+void Form1::pictureDecoded(const PictureRequest& request, const tivra::PictureLoadResult& result) {
     if (request.purpose == PictureRequest::Purpose::Sharpen) {
         layout_->pictureSharpened(request, result);
         return;

@@ -20,8 +20,10 @@ class PictureLoading;
 class WindowPlacement;
 struct PictureRequest;
 class QAction;
-struct PictureLoadResult;
 class SurfaceView;
+namespace tivra {
+struct PictureLoadResult;
+}
 
 // The main window: both grids, the menu bar and the game's flow from start-up
 // to the congratulation.
@@ -96,7 +98,7 @@ private:
     bool boardTakesInput() const;
     void play(const BoardMove& move);
     void pauseCommands(bool paused);
-    void pictureDecoded(const PictureRequest& request, const PictureLoadResult& result);
+    void pictureDecoded(const PictureRequest& request, const tivra::PictureLoadResult& result);
     void pictureCancelled(const PictureRequest& request);
     void showMessage(const QString& title, const QString& text, std::function<void()> closed = {});
 

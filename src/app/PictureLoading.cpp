@@ -8,6 +8,10 @@
 #include <QWidget>
 #include <utility>
 
+using tivra::DecodeJob;
+using tivra::DecoderProcess;
+using tivra::PictureLoadResult;
+
 PictureLoading::PictureLoading(QWidget* window)
     : QObject(window), window_(window),
       cancelKey_(new QShortcut(QKeySequence(Qt::Key_Escape), window)) {
@@ -35,10 +39,6 @@ void PictureLoading::dropAhead() {
     ahead_.reset();
 }
 
-void PictureLoading::adoptStarted(std::unique_ptr<DecoderProcess> started) {
-    ahead_ = std::move(started);
-}
-
 bool PictureLoading::decode(const PictureRequest& request) {
     if (busy_)
         return false;
@@ -47,7 +47,8 @@ bool PictureLoading::decode(const PictureRequest& request) {
     if (helper_.isEmpty()) {
         // Decoded here, from the event loop, as a helper's answer would come.
         QMetaObject::invokeMethod(
-            this, [this] { helperAnswered(loadPicture(request_.path, request_.maxDecoded)); },
+            this,
+            [this] { helperAnswered(tivra::loadPicture(request_.path, request_.maxDecoded)); },
             Qt::QueuedConnection);
         return true;
     }

@@ -7,8 +7,10 @@
 #include <QString>
 #include <memory>
 
+namespace tivra {
 class DecodeJob;
 class DecoderProcess;
+} // namespace tivra
 class QShortcut;
 class QWidget;
 
@@ -44,9 +46,6 @@ public:
     void startAhead();
     // The picture went elsewhere: a helper started ahead is stopped.
     void dropAhead();
-    // Takes a helper started before the window was (for the command line's
-    // picture), to use for the next decode.
-    void adoptStarted(std::unique_ptr<DecoderProcess> started);
 
     // Starts decoding; false while another decode is under way.
     bool decode(const PictureRequest& request);
@@ -57,25 +56,25 @@ public:
     // Gives it up for another file, decoded for the same purpose and size.
     void replaceWith(const QString& path, const QString& name);
     // The decode under way in a helper, if any.
-    DecodeJob* decoding() const { return decoding_.get(); }
+    tivra::DecodeJob* decoding() const { return decoding_.get(); }
 
 signals:
     void busyChanged(bool busy);
     // The helper's answer: a picture, or the reason there is none.
-    void decoded(const PictureRequest& request, const PictureLoadResult& result);
+    void decoded(const PictureRequest& request, const tivra::PictureLoadResult& result);
     // Given up (Esc, or the program ends), with nothing to tell the player.
     void cancelled(const PictureRequest& request);
 
 private:
     void startHelper();
-    void helperAnswered(const PictureLoadResult& result);
+    void helperAnswered(const tivra::PictureLoadResult& result);
     void setBusy(bool busy);
 
     QWidget* window_;
     QShortcut* cancelKey_;
     QString helper_;
-    std::unique_ptr<DecoderProcess> ahead_;
-    std::unique_ptr<DecodeJob> decoding_;
+    std::unique_ptr<tivra::DecoderProcess> ahead_;
+    std::unique_ptr<tivra::DecodeJob> decoding_;
     PictureRequest request_;
     PictureRequest next_; // dropped while the one before was decoding
     bool busy_ = false;

@@ -3,6 +3,8 @@
 #include <QtEndian>
 #include <cstring>
 
+namespace tivra {
+
 namespace {
 
 constexpr char kMagic[8] = {'T', 'I', 'V', 'R', 'A', 'D', 'C', '1'};
@@ -140,3 +142,5 @@ PictureLoadResult parseDecodeAnswer(const QByteArray& answer) {
     return {tivra::LoadedPicture{std::move(image), QSize(int(ownWidth), int(ownHeight))},
             QString()};
 }
+
+} // namespace tivra

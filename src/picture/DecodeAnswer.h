@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <functional>
 
+namespace tivra {
+
 // What the decoding helper writes back to the game: a decoded picture (its
 // own size and the pixels decoded for the board) or the reason it was
 // refused. The game trusts nothing in it: an answer that does not hold
@@ -24,3 +26,5 @@ PictureLoadResult parseDecodeAnswer(const QByteArray& answer);
 // The most an answer can hold: the largest picture decoded for a board, with
 // room to spare.
 constexpr qint64 kLargestDecodeAnswer = qint64(600) << 20;
+
+} // namespace tivra

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace tivra {
+
 namespace {
 
 PictureLoadResult refusal(const QString& reason) {
@@ -186,3 +188,5 @@ QString decoderProgramFor(const QString& programFolder) {
                         QStringLiteral(TIVRA_HELPER_FROM_BIN) + QStringLiteral("/tivra-decode"));
     return QFileInfo::exists(installed) ? installed : beside;
 }
+
+} // namespace tivra

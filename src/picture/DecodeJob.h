@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <memory>
 
+namespace tivra {
+
 // The helper program, started ahead of its picture: while the player
 // chooses a file it starts, loads its decoders and confines itself, and is
 // ready when the file is.
@@ -73,3 +75,5 @@ private:
 // Where the helper program is: beside the game's program, or where it is
 // installed relative to it.
 QString decoderProgramFor(const QString& programFolder);
+
+} // namespace tivra

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace tivra {
+
 namespace {
 
 // "WIDTHxHEIGHT ENDING": short enough to arrive in one message.
@@ -73,3 +75,5 @@ bool receiveDecodeRequest(int socket, DecodeRequest* request) {
     request->file = -1;
     return false;
 }
+
+} // namespace tivra

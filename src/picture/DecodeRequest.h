@@ -3,6 +3,8 @@
 #include <QSize>
 #include <QString>
 
+namespace tivra {
+
 // What the game asks of the decoding helper, over the local socket that is
 // the helper's standard input: the picture file, handed over open, the size
 // to decode it for, and the file name's ending. Handing the file over rather
@@ -17,3 +19,5 @@ struct DecodeRequest {
 // Both return false on any failure, errno set for a failed call.
 bool sendDecodeRequest(int socket, int file, QSize maxDecoded, const QString& formatHint);
 bool receiveDecodeRequest(int socket, DecodeRequest* request);
+
+} // namespace tivra

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <memory>
 
+namespace tivra {
+
 // The built-in picture, JPEGs drawn at build time two, three and five times
 // the size the layout gives it (see tools/make_picture.cpp), linked into the
 // program as they are.
@@ -115,3 +117,5 @@ tivra::LoadedPicture defaultPicture() {
     };
     return {QImage(), kDefaultPictureSize, drawScaled};
 }
+
+} // namespace tivra

@@ -6,6 +6,8 @@
 #include <libheif/heif.h>
 #include <memory>
 
+namespace tivra {
+
 namespace {
 
 // The libheif functions the game calls.
@@ -145,3 +147,5 @@ HeifPicture decodeHeif(const QByteArray& data, QSize maxDecoded, qint64 maxPixel
         return failure(QStringLiteral("out of memory"));
     return {result, upright, QString()};
 }
+
+} // namespace tivra

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+namespace tivra {
+
 // HEIF pictures (HEIC from phones, AVIF), read with libheif.
 
 // Loads libheif and its codecs now rather than with the first HEIF picture;
@@ -24,3 +26,5 @@ struct HeifPicture {
 // no more than maxDecoded. A picture of more than maxPixels is refused
 // before it is decoded.
 HeifPicture decodeHeif(const QByteArray& data, QSize maxDecoded, qint64 maxPixels);
+
+} // namespace tivra

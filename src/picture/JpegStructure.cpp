@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+namespace tivra {
+
 namespace {
 
 // Reads a device forward in large chunks, a byte at a time for the walker.
@@ -198,3 +200,5 @@ std::optional<JpegLayout> jpegLayout(QIODevice& device, qint64 limit) {
         // marker that is not a stuffed byte or a restart.
     }
 }
+
+} // namespace tivra

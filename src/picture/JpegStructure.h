@@ -7,6 +7,8 @@
 
 class QIODevice;
 
+namespace tivra {
+
 // What a walk over a JPEG's markers finds, without decoding anything.
 struct JpegLayout {
     // Where its own picture ends: whatever a file holds after it (the video
@@ -33,3 +35,5 @@ std::optional<JpegLayout> jpegLayout(QIODevice& device, qint64 limit);
 
 // True when the data starts as a JPEG does.
 bool looksLikeJpeg(const QByteArray& start);
+
+} // namespace tivra

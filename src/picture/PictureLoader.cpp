@@ -11,6 +11,8 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
+namespace tivra {
+
 namespace {
 
 // The board's arithmetic holds a picture up to this many pixels a side.
@@ -316,3 +318,5 @@ PictureLoadResult loadOpenPicture(QFile& file, const QByteArray& formatHint, QSi
         return failure(picture.refusal);
     return decodePicture(picture.data, formatHint, maxDecoded);
 }
+
+} // namespace tivra

@@ -8,6 +8,8 @@
 #include <QString>
 #include <optional>
 
+namespace tivra {
+
 // Reads a picture for the board: whatever Qt reads, and HEIC and AVIF through
 // libheif. The picture's own pixel size is read first;
 // pixels are decoded no larger than maxDecoded (the largest board the screen
@@ -26,3 +28,5 @@ PictureLoadResult loadOpenPicture(QFile& file, const QByteArray& formatHint, QSi
 // The same for a picture already in memory; formatHint is the file's ending.
 PictureLoadResult loadPictureData(const QByteArray& data, const QByteArray& formatHint,
                                   QSize maxDecoded);
+
+} // namespace tivra

@@ -7,6 +7,8 @@
 #include <jpeglib.h>
 #include <limits>
 
+namespace tivra {
+
 namespace {
 
 // libjpeg reports errors by calling back; it must not end the program.
@@ -95,3 +97,5 @@ bool decodeJpegInBands(const unsigned char* data, std::size_t size, QSize atLeas
     QImage band;
     return decodeBands(data, size, atLeast, bandRows, overlap, use, band);
 }
+
+} // namespace tivra

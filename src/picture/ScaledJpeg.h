@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <functional>
 
+namespace tivra {
+
 // Decodes a JPEG into 32-bit pixels, reduced while it decodes by a half, a
 // quarter or an eighth where the result still covers `atLeast` (libjpeg's
 // fast reductions), a band of rows at a time so that a large picture is
@@ -15,3 +17,5 @@
 using JpegBand = std::function<void(const QImage& band, int top, QSize whole)>;
 bool decodeJpegInBands(const unsigned char* data, std::size_t size, QSize atLeast, int bandRows,
                        int overlap, const JpegBand& use);
+
+} // namespace tivra

@@ -2,6 +2,8 @@
 
 #include <webp/decode.h>
 
+namespace tivra {
+
 bool looksLikeWebp(const QByteArray& start) {
     return start.size() >= 12 && start.startsWith("RIFF") && start.mid(8, 4) == "WEBP";
 }
@@ -52,3 +54,5 @@ WebpPicture decodeWebp(const QByteArray& data, QSize (*targetFor)(QSize own, QSi
     result.image = std::move(image);
     return result;
 }
+
+} // namespace tivra

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+namespace tivra {
+
 // WebP pictures, read with libwebp, which scales while it decodes: a large
 // one costs the board's size in memory, not its own. Animations are left to
 // Qt's reader, which shows their first frame.
@@ -22,3 +24,5 @@ struct WebpPicture {
 // Decodes a still WebP at `target`, its own size or smaller.
 WebpPicture decodeWebp(const QByteArray& data, QSize (*targetFor)(QSize own, QSize maxDecoded),
                        QSize maxDecoded);
+
+} // namespace tivra

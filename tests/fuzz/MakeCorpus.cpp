@@ -11,6 +11,8 @@
 #include "HeifFiles.h"
 #include "picture/DecodeAnswer.h"
 
+using namespace tivra;
+
 namespace {
 
 QImage scene(int width, int height) {

@@ -19,6 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace tivra;
+
 namespace {
 
 // A helper started as the game starts it, its answer to `answer` (a file),

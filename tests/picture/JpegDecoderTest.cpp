@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 
+using namespace tivra;
+
 using tivra::testing::encoded;
 using tivra::testing::randomBytes;
 

@@ -45,7 +45,7 @@ bool loadPicture(Form1& form, const QString& path) {
     QSignalSpy ended(&form, &Form1::pictureLoadEnded);
     form.loadPictureFile(path);
     // Past the helper's own time limit, a refusal has come.
-    if (ended.isEmpty() && !ended.wait(3 * DecodeJob::kTimeLimitMs))
+    if (ended.isEmpty() && !ended.wait(3 * tivra::DecodeJob::kTimeLimitMs))
         return false;
     return ended.constFirst().constFirst().toBool();
 }

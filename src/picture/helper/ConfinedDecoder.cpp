@@ -18,6 +18,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+namespace tivra {
+
 namespace {
 
 int refuseToRun(const QString& why) {
@@ -139,3 +141,5 @@ int runConfinedDecoder(const std::function<void()>& confined) {
     // destructors that might ask the system for more than it may.
     ::_exit(0);
 }
+
+} // namespace tivra

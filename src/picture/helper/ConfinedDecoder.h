@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace tivra {
+
 // The decoding helper program (tivra-decode). Started by the game, it
 // confines itself, loads every decoder, and waits on its standard input (a
 // local socket) for the game's request (see DecodeRequest.h): a picture
@@ -11,3 +13,5 @@
 // picture has arrived (the tests' way to misbehave there).
 // Returns the exit status: 0 whenever an answer was written.
 int runConfinedDecoder(const std::function<void()>& confined = {});
+
+} // namespace tivra

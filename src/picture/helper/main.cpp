@@ -3,5 +3,5 @@
 #include "ConfinedDecoder.h"
 
 int main() {
-    return runConfinedDecoder();
+    return tivra::runConfinedDecoder();
 }

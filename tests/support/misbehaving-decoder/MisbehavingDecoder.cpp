@@ -16,7 +16,7 @@
 
 int main() {
     const QByteArray how = qgetenv("TIVRA_MISBEHAVE");
-    return runConfinedDecoder([how] {
+    return tivra::runConfinedDecoder([how] {
         if (how == "open") {
             ::open("/etc/hostname", O_RDONLY);
         } else if (how == "socket") {
