@@ -6,6 +6,7 @@
 #include "app/Form1.h"
 #include "app/Form2.h"
 #include "app/Module1.h"
+#include "app/PictureLoading.h"
 #include "app/SurfaceView.h"
 #include "paint/DevicePixels.h"
 
@@ -66,6 +67,7 @@ private:
     void pressAtDevicePixel(QPoint pixel, Qt::MouseButton button);
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
     QPoint randomPointIn(int side);
+    int decodedAgain = 0;
     void touch(const QList<Touch>& points);
     QPointF randomTouchPoint();
     void randomTouch();
@@ -323,10 +325,22 @@ void SoakTest::loadSomething() {
     tivra::testing::loadPicture(*form, pictures.at(pick(static_cast<int>(pictures.size()))));
 }
 
+// Smaller, larger, and past the screen, where a photo is decoded again for
+// the larger board: keys and presses meanwhile must move nothing.
 void SoakTest::resize() {
     const QSize screen = form->screen()->availableGeometry().size();
-    form->resize(300 + pick(screen.width() - 300), 200 + pick(screen.height() - 200));
+    form->resize(300 + pick(screen.width() * 3 / 2 - 300),
+                 200 + pick(screen.height() * 3 / 2 - 200));
     QCoreApplication::processEvents();
+    if (!form->pictureLoading().busy())
+        return;
+    ++decodedAgain;
+    const QList<int> before = tivra::testing::tableState(form->puzzle());
+    key(Qt::Key_Right);
+    pressAt(randomPointIn(pick(2)), pick(2) ? Qt::RightButton : Qt::LeftButton);
+    if (tivra::testing::tableState(form->puzzle()) != before)
+        qFatal("a move was made while the photo was decoded again");
+    QTRY_VERIFY_WITH_TIMEOUT(!form->pictureLoading().busy(), 10000);
 }
 
 const tivra::testing::FreshBoard& SoakTest::expected() {
@@ -386,6 +400,8 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
     save("scene.jpg", tivra::testing::codedPicture(400, 339), "JPG");
     save("wide.png", tivra::testing::codedPicture(900, 200), "PNG");
     save("tall.bmp", tivra::testing::codedPicture(150, 600), "BMP");
+    // Decoded for the screen, and again for a window grown past it.
+    save("photo.jpg", tivra::testing::codedPicture(3000, 2250), "JPG");
     pictures << dir.filePath("nothing.jpg");
     QFile broken(dir.filePath("broken.jpg"));
     QVERIFY(broken.open(QIODevice::WriteOnly));
@@ -478,7 +494,9 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
                                  .arg(what)
                                  .arg(problem)));
     }
-    qInfo("%u events, %d wins, %d message boxes", events, wins, answerer.answered());
+    qInfo("%u events, %d wins, %d message boxes, %d photos decoded again for a larger board",
+          events, wins, answerer.answered(), decodedAgain);
+    QVERIFY(decodedAgain > 0);
     QVERIFY(wins > 10);
     form.reset();
 }
