@@ -254,6 +254,7 @@ private slots:
     void fitsAStackingWaylandDesktop();
     void floatsItsWindowsOnATilingWaylandDesktop();
     void floatsItsWindowsOnATilingX11Desktop();
+    void survivesGrowingPastTheScreenWithAPhoto();
 
 private:
     QString run(const QStringList& args);
@@ -917,8 +918,7 @@ void EndToEndTest::floatsItsWindowsOnATilingX11Desktop() {
     const QString window =
         run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
     QVERIFY(!window.isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(i3.windows()["Have fun!"].whole, QRect(QPoint(0, 0), kScreen),
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(i3.windows()["Have fun!"].whole, QRect(QPoint(0, 0), kScreen), 5000);
     const QRect client = i3.windows()["Have fun!"].client;
     screenOnce(paintedTo(client), "i3-tiled");
 
@@ -940,6 +940,35 @@ void EndToEndTest::floatsItsWindowsOnATilingX11Desktop() {
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "F4"});
     QVERIFY(game.waitForFinished(5000));
+    QCOMPARE(game.exitCode(), 0);
+}
+
+// A photo opened from the command line, and the window grown past its screen
+// again and again, with keys between: the photo is decoded again for the
+// larger board while the window goes on resizing, and the game stands.
+void EndToEndTest::survivesGrowingPastTheScreenWithAPhoto() {
+    const QString photo = work.filePath("large.jpg");
+    QVERIFY(tivra::testing::codedPicture(3000, 2250).save(photo, "JPG"));
+    QProcess game;
+    startGame(game, env, {photo});
+    QVERIFY(game.waitForStarted());
+    const QString window =
+        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
+    QVERIFY(!window.isEmpty());
+    screenOnce(paintedTo(QRect(QPoint(0, 0), kScreen - QSize(1, 1))), "photo");
+    for (int i = 0; i < 12; ++i) {
+        xdotool({"windowsize", window, QString::number(kScreen.width() - 100 + (i % 4) * 120),
+                 QString::number(kScreen.height() - 80 + (i % 3) * 90)});
+        QTest::qWait(50);
+        if (i % 3 == 0)
+            xdotool({"key", "--window", window, "F2", "Right"});
+    }
+    QTest::qWait(1000);
+    QCOMPARE(game.state(), QProcess::Running);
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "F4"});
+    QVERIFY(game.waitForFinished(5000));
+    QCOMPARE(game.exitStatus(), QProcess::NormalExit);
     QCOMPARE(game.exitCode(), 0);
 }
 
