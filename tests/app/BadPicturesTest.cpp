@@ -67,22 +67,14 @@ QByteArray lyingBitmap(int width, int height) {
     return bytes;
 }
 
-quint32 crc32(const QByteArray& data) {
-    quint32 crc = 0xFFFFFFFFu;
-    for (char c : data) {
-        crc ^= static_cast<quint8>(c);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 QByteArray pngChunk(const char* type, const QByteArray& body) {
     QByteArray chunk(4, '\0');
     qToBigEndian(static_cast<quint32>(body.size()), chunk.data());
     const QByteArray typed = QByteArray(type) + body;
     QByteArray crc(4, '\0');
-    qToBigEndian(crc32(typed), crc.data());
+    qToBigEndian(static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()),
+                                            static_cast<uInt>(typed.size()))),
+                 crc.data());
     return chunk + typed + crc;
 }
 

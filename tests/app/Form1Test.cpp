@@ -28,17 +28,13 @@
 using namespace tivra;
 using tivra::testing::answerNextMessageBox;
 using tivra::testing::boardFault;
+using tivra::testing::cellCentre;
 using tivra::testing::countColour;
 using tivra::testing::freshHomeGrid;
 using tivra::testing::SeenMessage;
 using tivra::testing::tableState;
 
 namespace {
-
-QPoint cellCentre(const Puzzle& p, int side, int col, int row) {
-    const CellRec& cell = p.Board(side, col, row);
-    return {cell.X + p.CellWidth / 2, cell.Y + p.CellHeight / 2};
-}
 
 // The decoding helpers this process has started and that still run.
 QList<int> runningHelpers() {

@@ -365,8 +365,7 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     Puzzle& p = form->puzzle();
     QTest::keyClick(form->clientArea(), Qt::Key_Right);
     QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
-                      QPoint(p.Board(kSource, 2, 1).X + p.CellWidth / 2,
-                             p.Board(kSource, 2, 1).Y + p.CellHeight / 2));
+                      tivra::testing::cellCentre(p, kSource, 2, 1));
     const QList<int> before = tivra::testing::tableState(p);
     const QSize client = form->clientArea()->size();
 
@@ -408,8 +407,7 @@ void ScaledScreenTest::movingToALargerScreenDecodesThePhotoAgain() {
     Puzzle& p = form->puzzle();
     QTest::keyClick(form->clientArea(), Qt::Key_Right);
     QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
-                      QPoint(p.Board(kSource, 2, 1).X + p.CellWidth / 2,
-                             p.Board(kSource, 2, 1).Y + p.CellHeight / 2));
+                      tivra::testing::cellCentre(p, kSource, 2, 1));
     const QList<int> before = tivra::testing::tableState(p);
 
     qputenv("TIVRA_MISBEHAVE", "slow");
@@ -423,8 +421,7 @@ void ScaledScreenTest::movingToALargerScreenDecodesThePhotoAgain() {
         pressedMeanwhile = form->pictureLoading().busy();
         QTest::keyClick(form->clientArea(), Qt::Key_Down);
         QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
-                          QPoint(p.Board(kSource, 0, 0).X + p.CellWidth / 2,
-                                 p.Board(kSource, 0, 0).Y + p.CellHeight / 2));
+                          tivra::testing::cellCentre(p, kSource, 0, 0));
     });
     moveTo(screenNamed(QStringLiteral("large")));
     QTRY_VERIFY(pressedMeanwhile);

@@ -199,9 +199,8 @@ void SoakTest::solve() {
     // The middle of a cell as drawn: on a scaled screen a tiny cell's middle
     // in the layout may fall on its outline.
     auto pressCell = [&](int side, int col, int row, Qt::MouseButton button) {
-        const CellRec& c = p.Board(side, col, row);
         if (ratio() == 1.0) {
-            pressAt(QPoint(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2), button);
+            pressAt(tivra::testing::cellCentre(p, side, col, row), button);
             return;
         }
         const int line = tivra::lineOnDevice(ratio());
@@ -239,8 +238,7 @@ void SoakTest::solveByTaps() {
     auto tapCell = [&](int side, int col, int row) {
         QPointF at;
         if (ratio() == 1.0) {
-            const CellRec& c = p.Board(side, col, row);
-            at = QPointF(c.X + p.CellWidth / 2, c.Y + p.CellHeight / 2);
+            at = tivra::testing::cellCentre(p, side, col, row);
         } else {
             const int line = tivra::lineOnDevice(ratio());
             const QPoint pixel = tivra::testing::deviceCell(p, side, col, row, ratio())

@@ -215,6 +215,11 @@ QString boardFault(const Puzzle& p, const Surface& window, const QImage& homes) 
     });
 }
 
+QPoint cellCentre(const Puzzle& p, int side, int col, int row) {
+    const CellRec& cell = p.Board(side, col, row);
+    return {cell.X + p.CellWidth / 2, cell.Y + p.CellHeight / 2};
+}
+
 QRect deviceCell(const Puzzle& p, int side, int col, int row, double ratio) {
     const CellRec& first = p.Board(side, 0, 0);
     return cellOnDevice(QPoint(first.X, first.Y), col, row, QSize(p.CellWidth, p.CellHeight),

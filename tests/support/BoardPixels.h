@@ -73,6 +73,9 @@ QString boardFault(const Puzzle& puzzle, const Surface& window, const QImage& ho
 // A cell's place on a surface at a screen's ratio: each grid's origin
 // rounded once, every cell the same whole number of device pixels.
 QRect deviceCell(const Puzzle& puzzle, int side, int col, int row, double ratio);
+// The middle of a cell in the layout's pixels, where the hit test always
+// finds it.
+QPoint cellCentre(const Puzzle& puzzle, int side, int col, int row);
 
 // What can be checked of a board at any ratio: each piece in exactly one
 // place, and every empty cell background inside its outline (along the
