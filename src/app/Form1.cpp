@@ -204,6 +204,11 @@ void Form1::layOutClient(QSize size) {
     for (tivra::Surface* surface : {&surfaces_.window, &surfaces_.Picture2, &surfaces_.Picture3})
         surface->setRatio(ratio);
     decodeForScreen();
+    // The window's events go on while a photo is decoded again for a new
+    // screen: a resize meanwhile (moved between screens, a window can pass
+    // through another size) was laid out for the newer size, which stands.
+    if (client_->size() != size || client_->devicePixelRatioF() != ratio)
+        return;
     surfaces_.window.resize(onDevice(size, ratio));
     surfaces_.Picture2.resize(onDevice(size - QSize(2 * kPictureFrame, 2 * kPictureFrame), ratio));
     reference_->setGeometry(QRect(QPoint(0, 0), size));
