@@ -117,6 +117,7 @@ PictureName pictureName(const QString& picture, int argc, char** argv) {
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("tivra"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TIVRA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.tivra.Tivra")); // its Wayland app id
     answerInformationOptions(argc, argv);
     QApplication app(argc, argv); // takes Qt's own options (-platform, -style, ...)
     const QString picture = pictureArgument(QCoreApplication::arguments());

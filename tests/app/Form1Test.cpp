@@ -482,7 +482,8 @@ void Form1Test::pictureDialogOffersBitmapsAndJpegs() {
     QStringList listed;
     tivra::testing::handleNextDialog<QFileDialog>([&](QFileDialog* d) {
         filters = d->nameFilters();
-        helpers = runningHelpers();
+        // Started as the dialog opens, it is known by its name once it runs.
+        QTRY_COMPARE((helpers = runningHelpers()).size(), 1);
         d->setDirectory(dir.path());
         auto* view = d->findChild<QListView*>("listView");
         QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) >= 3);

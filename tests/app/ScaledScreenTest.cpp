@@ -369,9 +369,8 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     const QList<int> before = tivra::testing::tableState(p);
     const QSize client = form->clientArea()->size();
 
-    QScreen* scaled = screenNamed(QStringLiteral("scaled"));
-    form->windowHandle()->setScreen(scaled);
-    form->move(scaled->geometry().topLeft());
+    // Moved as a player drags it: the window finds itself on the other screen.
+    form->move(screenNamed(QStringLiteral("scaled"))->geometry().topLeft());
     QTRY_COMPARE(form->surfaces().window.ratio(), 2.0);
     QTRY_COMPARE(form->clientArea()->devicePixelRatioF(), 2.0);
     QVERIFY(p.GameActive);
@@ -393,8 +392,8 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
 // decoded again for the larger board; keys and presses meanwhile move
 // nothing, and the board is laid out once, for the new size, when it is back.
 void ScaledScreenTest::movingToALargerScreenDecodesThePhotoAgain() {
+    // Moved as a player drags it, and grown to the screen's size.
     auto moveTo = [this](QScreen* screen) {
-        form->windowHandle()->setScreen(screen);
         form->move(screen->geometry().topLeft());
         form->resize(screen->availableGeometry().size() - QSize(40, 80));
     };

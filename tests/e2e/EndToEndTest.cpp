@@ -67,6 +67,7 @@ struct SwayWindow {
     QRect whole;  // with its title bar and borders
     QRect client; // the program's own surface
     bool floating = false;
+    QString appId; // what the desktop matches to a desktop entry
 };
 
 // A headless sway desktop, with a keyboard: its seat has none until a
@@ -161,6 +162,7 @@ std::map<QString, SwayWindow> SwayDesktop::windows() const {
             // workspace's corner.
             const QRect title = rectOf(node["deco_rect"]).translated(area.topLeft());
             window.floating = type == "floating_con";
+            window.appId = node["app_id"].toString();
             window.whole = title.isEmpty() ? rect : rect.united(title);
             found[node["name"].toString()] = window;
         }
@@ -837,6 +839,8 @@ void EndToEndTest::fitsAStackingWaylandDesktop() {
     const QRect free = sway->freeArea();
     const SwayWindow window = sway->windows().at("Have fun!");
     QVERIFY(window.floating);
+    // Known by its desktop entry, for the desktop's name and icon of it.
+    QCOMPARE(window.appId, QStringLiteral("io.tivra.Tivra"));
     QVERIFY2(free.contains(window.whole) && window.whole.top() < window.client.top(),
              qPrintable(QStringLiteral("%1,%2 %3x%4")
                             .arg(window.whole.x())

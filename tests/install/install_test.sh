@@ -60,6 +60,10 @@ ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=%file -o "$work/files.log" "$pref
 game=$!
 window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
 [ -n "$window" ] || fail "no window"
+# On X11 the desktop knows the window by its class, named in the desktop entry.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$prefix/share/applications/io.tivra.Tivra.desktop")
+[ -n "$wm_class" ] && xdotool search --class "^$wm_class\$" | grep -qx "$window" \
+  || fail "the window's class is not the desktop entry's StartupWMClass ($wm_class)"
 # The source grid, right of the middle, shows the picture, not the orange background.
 colour=$(drawn_colour 960 300)
 case "$colour" in
@@ -78,7 +82,9 @@ wait "$game" || status=$?
 # taller than the built-in picture's, its clear corner white where the
 # built-in board leaves background.
 opens_from_command_line() { # FILE WHAT
-  "$prefix/games/tivra" "$1" &
+  # Full stacks for the leak check as the program ends (in a sanitizer
+  # build), for the suppressions of the libraries' leaks to see their frames.
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0 "$prefix/games/tivra" "$1" &
   game=$!
   window=$(timeout 20 xdotool search --sync --name '^Have fun!$' | head -n 1)
   colour=$(drawn_colour 668 628)
@@ -143,6 +149,9 @@ status=0
 QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 timeout 3 "$work/root/usr/games/tivra" \
   >/dev/null 2>&1 || status=$?
 [ "$status" -eq 124 ] || fail "the packaged program ended by itself, status $status"
+# Its Depends are packages this release has: apt would install it.
+apt-get install --simulate --no-install-recommends "$deb" >"$work/apt" 2>&1 \
+  || { cat "$work/apt"; fail "the package would not install"; }
 lintian --fail-on error "$deb" >"$work/lintian" 2>&1 \
   || { cat "$work/lintian"; fail "lintian found errors in the package"; }
 grep -v "root privileges" "$work/lintian" || true
