@@ -10,12 +10,16 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tivra"));
     const QString picture = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     Form1 window;
+    window.setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
+    // A picture that never shows is a failed run, not a hung one.
+    QTimer::singleShot(20000, [] { std::_Exit(1); });
     const QSize size = picture.isEmpty() ? QSize() : QImageReader(picture).size();
     FirstPaint probe(
         [&] { return size.isEmpty() || window.surfaces().Picture1.pixelSize == size; });
