@@ -71,9 +71,25 @@ private:
     // grid's cells, a little beyond its edges.
     QList<QPoint> crossing(int side) const;
 
+    // A game with a 6000 x 4000 photo, one piece taken into cell (1, 0):
+    // returns the width the photo was decoded at.
+    int playAPhoto();
+
     std::unique_ptr<Form1> form;
     QTemporaryDir dir;
 };
+
+int ScaledScreenTest::playAPhoto() {
+    if (!tivra::testing::codedPicture(6000, 4000).save(dir.filePath("photo.png"), "PNG") ||
+        !tivra::testing::loadPicture(*form, dir.filePath("photo.png")))
+        return -1;
+    QTest::keyClick(form.get(), Qt::Key_F2);
+    const Puzzle& p = form->puzzle();
+    QTest::keyClick(form->clientArea(), Qt::Key_Right);
+    QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
+                      tivra::testing::cellCentre(p, kSource, 2, 1));
+    return form->surfaces().Picture1.image.width();
+}
 
 // Run with QT_SCALE_FACTOR above 1, or on two screens of ratios 1 and 2.
 bool twoScreens() {
@@ -357,15 +373,9 @@ void ScaledScreenTest::aWholeGameByTapsAlone() {
 
 void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     QCOMPARE(ratio(), 1.0);
-    QVERIFY(tivra::testing::codedPicture(6000, 4000).save(dir.filePath("photo.png"), "PNG"));
-    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("photo.png")));
-    const int decodedWidth = form->surfaces().Picture1.image.width();
-    QVERIFY(decodedWidth < 3000);
-    QTest::keyClick(form.get(), Qt::Key_F2);
+    const int decodedWidth = playAPhoto();
+    QVERIFY(decodedWidth > 0 && decodedWidth < 3000);
     Puzzle& p = form->puzzle();
-    QTest::keyClick(form->clientArea(), Qt::Key_Right);
-    QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
-                      tivra::testing::cellCentre(p, kSource, 2, 1));
     const QList<int> before = tivra::testing::tableState(p);
     const QSize client = form->clientArea()->size();
 
@@ -399,14 +409,9 @@ void ScaledScreenTest::movingToALargerScreenDecodesThePhotoAgain() {
     };
     moveTo(screenNamed(QStringLiteral("plain")));
     QTRY_COMPARE(form->puzzle().scaleWidth(), form->clientArea()->width());
-    QVERIFY(tivra::testing::codedPicture(6000, 4000).save(dir.filePath("photo.png"), "PNG"));
-    QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("photo.png")));
-    const int decodedWidth = form->surfaces().Picture1.image.width();
-    QTest::keyClick(form.get(), Qt::Key_F2);
+    const int decodedWidth = playAPhoto();
+    QVERIFY(decodedWidth > 0);
     Puzzle& p = form->puzzle();
-    QTest::keyClick(form->clientArea(), Qt::Key_Right);
-    QTest::mouseClick(form->clientArea(), Qt::RightButton, {},
-                      tivra::testing::cellCentre(p, kSource, 2, 1));
     const QList<int> before = tivra::testing::tableState(p);
 
     qputenv("TIVRA_MISBEHAVE", "slow");
