@@ -560,9 +560,7 @@ void BadPicturesTest::eachFile() {
         QVERIFY(lastRow != qRgb(128, 128, 128));
         if (c.topLeft != 0) {
             const QRgb first = image.pixel(0, 0);
-            QVERIFY2(qAbs(qRed(first) - qRed(c.topLeft)) + qAbs(qGreen(first) - qGreen(c.topLeft)) +
-                             qAbs(qBlue(first) - qBlue(c.topLeft)) <
-                         24,
+            QVERIFY2(tivra::testing::colourDistance(first, c.topLeft) < 24,
                      qPrintable(QString::number(first, 16)));
         }
         QCOMPARE(tivra::testing::boardFault(
@@ -670,13 +668,7 @@ void BadPicturesTest::waitingCanBeCancelledOrReplaced() {
 
     QTimer::singleShot(200, form.get(), [this, dropped] {
         form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(dropped)});
-        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
-        QApplication::sendEvent(form.get(), &enter);
-        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form.get(), &drop);
+        tivra::testing::dropFile(*form, dropped, QPointF(100, 100));
     });
     form->setDecodeHelper(QStringLiteral(TIVRA_MISBEHAVING_DECODER));
     QVERIFY(tivra::testing::loadPicture(*form, slow));

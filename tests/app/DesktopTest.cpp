@@ -45,16 +45,8 @@ void DesktopTest::cleanup() {
 // Drags a file over the middle of the window and drops it; returns whether
 // the window took the drop.
 bool DesktopTest::drop(const QString& file) {
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(file)});
-    const QPointF at = QPointF(form->width() / 2.0, form->height() / 2.0);
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &dropped);
-    return dropped.isAccepted();
+    return tivra::testing::dropFile(*form, file,
+                                    QPointF(form->width() / 2.0, form->height() / 2.0));
 }
 
 void DesktopTest::dropLoadsBetweenGamesOnly() {

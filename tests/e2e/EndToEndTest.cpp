@@ -29,7 +29,7 @@ namespace {
 const QSize kScreen(1920, 1080);
 
 bool near(QRgb a, QRgb b) {
-    return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 12;
+    return tivra::testing::colourDistance(a, b) < 12;
 }
 
 // The first row from `top` (before `limit`) where column x shows the board's

@@ -42,14 +42,17 @@ FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divis
     return fresh;
 }
 
+int colourDistance(QRgb a, QRgb b) {
+    return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+}
+
 double meanDifference(const QImage& a, const QImage& b) {
     double sum = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y);
             const QRgb q = b.pixel(x, y);
-            sum +=
-                qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+            sum += colourDistance(p, q);
         }
     return sum / (3.0 * a.width() * a.height());
 }

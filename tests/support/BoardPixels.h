@@ -54,6 +54,9 @@ Sharpness sharpness(const QImage& shown, const QImage& picture, QSize softSize, 
 Sharpness builtInSharpness(const QImage& shown, int margin);
 Sharpness builtInSharpness(const Puzzle& puzzle, const Surface& window);
 
+// How far apart two colours are: their channels' differences, added.
+int colourDistance(QRgb a, QRgb b);
+
 // How many pixels of an image have this colour.
 int countColour(const QImage& image, QRgb colour);
 

@@ -6,8 +6,10 @@
 #include "picture/DecodeJob.h"
 
 #include <QAbstractButton>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionSlider>
@@ -52,6 +54,18 @@ bool loadPicture(Form1& form, const QString& path) {
 
 void showWithPicture(Form1& form, const QString& path, int waitMs) {
     ::showWithPicture(form, path, QFileInfo(path).fileName(), waitMs);
+}
+
+bool dropFile(QWidget& window, const QString& file, QPointF at) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &dropped);
+    return dropped.isAccepted();
 }
 
 bool activateMainWindow(Form1& form) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointF>
 #include <QString>
 #include <QStyle>
 
@@ -39,6 +40,10 @@ bool loadPicture(Form1& form, const QString& path);
 // Shows a new main window as the program does with a picture named on its
 // command line, waiting up to `waitMs` for the picture.
 void showWithPicture(Form1& form, const QString& path, int waitMs);
+
+// Drags a file over a point of a window and drops it there, as a file
+// manager does; returns whether the window took the drop.
+bool dropFile(QWidget& window, const QString& file, QPointF at);
 
 // Makes the main window active again, as a click on it does. (While a
 // window that belongs to it has the focus, Qt counts the main window as
