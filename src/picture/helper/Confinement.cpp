@@ -11,6 +11,12 @@ namespace tivra::sandbox {
 
 namespace {
 
+// A test of a call's first argument. libseccomp's SCMP_A0 builds one with a
+// C compound literal, which C++ compilers warn of.
+scmp_arg_cmp firstArgument(scmp_compare op, scmp_datum_t a, scmp_datum_t b = 0) {
+    return {0, op, a, b};
+}
+
 constexpr rlim_t kAddressSpace = rlim_t(1) << 30;
 constexpr rlim_t kCpuSeconds = 10;
 
@@ -81,14 +87,14 @@ bool allowOnlyDecoding(QString* error) {
     // The game's request arrives on standard input, with the picture; the
     // picture then takes that descriptor's place.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(recvmsg), 1,
-                                SCMP_A0(SCMP_CMP_EQ, 0)) == 0;
+                                firstArgument(SCMP_CMP_EQ, 0)) == 0;
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(dup), 0) == 0;
     // A new thread, never a new process.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1,
-                                SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)) == 0;
+                                firstArgument(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)) == 0;
     // Threads are named as they start.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prctl), 1,
-                                SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME)) == 0;
+                                firstArgument(SCMP_CMP_EQ, PR_SET_NAME)) == 0;
     // clone3's flags are out of a filter's reach: the C library falls back to clone.
     ok = ok && seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) == 0;
     // AddressSanitizer tests whether memory can be read through a pipe.
