@@ -81,6 +81,8 @@ public:
     QRect freeArea() const;
     std::map<QString, SwayWindow> windows() const;
     void command(const QString& text) const;
+    // Gives a window the keyboard, and waits until sway says it has it.
+    bool focus(const QString& title) const;
 
 private:
     QJsonObject tree(const QString& what) const;
@@ -132,6 +134,23 @@ void SwayDesktop::command(const QString& text) const {
     QProcess swaymsg;
     swaymsg.start("swaymsg", {"-s", control_, text});
     swaymsg.waitForFinished(5000);
+}
+
+bool SwayDesktop::focus(const QString& title) const {
+    command(QStringLiteral("[title=\"^%1$\"] focus").arg(title));
+    auto focused = [this] {
+        std::function<QString(const QJsonObject&)> walk = [&](const QJsonObject& node) {
+            if (node["focused"].toBool())
+                return node["name"].toString();
+            for (const char* children : {"nodes", "floating_nodes"})
+                for (const QJsonValue child : node[children].toArray())
+                    if (const QString found = walk(child.toObject()); !found.isEmpty())
+                        return found;
+            return QString();
+        };
+        return walk(tree("get_tree"));
+    };
+    return QTest::qWaitFor([&] { return focused() == title; }, 5000);
 }
 
 QJsonObject SwayDesktop::tree(const QString& what) const {
@@ -858,7 +877,7 @@ void EndToEndTest::fitsAStackingWaylandDesktop() {
     QVERIFY(free.contains(options.whole));
     sway->command("[title=\"^Optiuni$\"] kill");
     QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Optiuni"), 5000);
-    sway->command("[title=\"^Have fun!$\"] focus");
+    QVERIFY(sway->focus("Have fun!"));
 
     wtype({"F2"});
     const QStringList keys = keysToSolve(startup, screenOnce(cursorAt(0, 0), "wayland-game"));
@@ -892,7 +911,7 @@ void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
 
     wtype({"F3"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
-    sway->command("[title=\"^Have fun!$\"] focus");
+    QVERIFY(sway->focus("Have fun!"));
     wtype({"F1"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
     QTest::qWait(300);
@@ -904,7 +923,7 @@ void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
     QCOMPARE(windows.at("Ajutor").client.size(), QSize(312, 213));
     QCOMPARE(windows.at("Have fun!").whole, window.whole); // not shared with them
 
-    sway->command("[title=\"^Have fun!$\"] focus");
+    QVERIFY(sway->focus("Have fun!"));
     wtype({"F4"});
     QVERIFY(player.waitForFinished(5000));
     QCOMPARE(player.exitCode(), 0);
