@@ -1,13 +1,13 @@
 #include "DecodeJob.h"
 
 #include "DecodeAnswer.h"
-#include "DecodeRequest.h"
+#include "DecoderProcess.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,44 +40,6 @@ int openPictureFile(const QString& path, QString* error) {
 
 } // namespace
 
-DecoderProcess::DecoderProcess(const QString& program) {
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
-        return; // no helper to start: it is reported as one that cannot start
-    socket_ = ends[0];
-    const int helperEnd = ends[1];
-    // The helper's standard input is its end of the socket.
-    process_.setChildProcessModifier([helperEnd] { ::dup2(helperEnd, STDIN_FILENO); });
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // A fresh process touches every page of its pictures for the first
-    // time: large pages make that a few hundred faults instead of thousands.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.hugetlb=1"));
-    process_.setProcessEnvironment(environment);
-    process_.start(program, {});
-    ::close(helperEnd);
-}
-
-DecoderProcess::~DecoderProcess() {
-    // Stopped before its socket closes: a helper that saw the end of its
-    // requests first would say it got no picture.
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(1000);
-    }
-    if (socket_ >= 0)
-        ::close(socket_);
-}
-
-bool DecoderProcess::ask(int file, QSize maxDecoded, const QString& formatHint) {
-    const bool sent = socket_ >= 0 && sendDecodeRequest(socket_, file, maxDecoded, formatHint);
-    // One picture each: the helper sees the end of its requests.
-    if (socket_ >= 0)
-        ::close(socket_);
-    socket_ = -1;
-    return sent;
-}
-
 DecodeJob::DecodeJob(QString helper, std::unique_ptr<DecoderProcess> started, QObject* parent)
     : QObject(parent), helper_(std::move(helper)), started_(std::move(started)) {
     limit_.setSingleShot(true);
@@ -85,14 +47,14 @@ DecodeJob::DecodeJob(QString helper, std::unique_ptr<DecoderProcess> started, QO
     limit_.setInterval(kTimeLimitMs);
     connect(&limit_, &QTimer::timeout, this, [this] {
         stopped_ = QStringLiteral("the picture took too long to decode");
-        started_->process().kill();
+        started_->kill();
     });
 }
 
 DecodeJob::~DecodeJob() {
     done_ = true; // no answer to anyone now
     if (started_) {
-        started_->process().disconnect(this);
+        started_->disconnect(this);
         started_.reset();
     }
 }
@@ -108,13 +70,9 @@ void DecodeJob::start(const QString& path, const QString& formatHint, QSize maxD
     // system, say) is replaced; without one, one starts now.
     if (!started_ || !started_->waiting())
         started_ = std::make_unique<DecoderProcess>(helper_);
-    QProcess& process = started_->process();
-    connect(&process, &QProcess::readyReadStandardOutput, this, &DecodeJob::readAnswer);
-    connect(&process, &QProcess::finished, this, &DecodeJob::helperEnded);
-    connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            finish(refusal(cannotStart()));
-    });
+    connect(started_.get(), &DecoderProcess::answerArrived, this, &DecodeJob::readAnswer);
+    connect(started_.get(), &DecoderProcess::ended, this, &DecodeJob::helperEnded);
+    started_->watch();
     if (!started_->waiting()) {
         ::close(fd);
         refuseLater(cannotStart());
@@ -127,8 +85,11 @@ void DecodeJob::start(const QString& path, const QString& formatHint, QSize maxD
 }
 
 QString DecodeJob::cannotStart() const {
-    return QStringLiteral("the picture decoder cannot start: %1")
-        .arg(started_->process().errorString());
+    return QStringLiteral("the picture decoder cannot start: %1").arg(started_->startError());
+}
+
+qint64 DecodeJob::helperPid() const {
+    return started_ ? started_->processId() : 0;
 }
 
 // Answered from the event loop, as the helper's answer would be.
@@ -143,29 +104,28 @@ void DecodeJob::cancel() {
     cancelled_ = true;
     stopped_ = QStringLiteral("cancelled");
     if (started_ && started_->waiting())
-        started_->process().kill();
+        started_->kill();
     else
         finish(refusal(stopped_));
 }
 
 void DecodeJob::readAnswer() {
-    answer_ += started_->process().readAllStandardOutput();
+    answer_ += started_->takeAnswer();
     if (answer_.size() > kLargestDecodeAnswer) {
         stopped_ = QStringLiteral("the decoder's answer makes no sense");
         answer_.clear();
-        started_->process().kill();
+        started_->kill();
     }
 }
 
-void DecodeJob::helperEnded(int exitCode, QProcess::ExitStatus status) {
+void DecodeJob::helperEnded(int exitCode, bool killed) {
     limit_.stop();
     readAnswer();
     if (!stopped_.isEmpty())
         finish(refusal(stopped_));
-    else if (status != QProcess::NormalExit || exitCode != 0)
+    else if (killed || exitCode != 0)
         finish(refusal(QStringLiteral("the picture decoder stopped (%1)")
-                           .arg(status == QProcess::CrashExit ? QStringLiteral("killed")
-                                                              : QString::number(exitCode))));
+                           .arg(killed ? QStringLiteral("killed") : QString::number(exitCode))));
     else
         finish(parseDecodeAnswer(answer_));
     answer_.clear();

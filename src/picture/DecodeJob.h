@@ -3,32 +3,12 @@
 #include "PictureLoader.h"
 
 #include <QObject>
-#include <QProcess>
 #include <QTimer>
 #include <memory>
 
 namespace tivra {
 
-// The helper program, started ahead of its picture: while the player
-// chooses a file it starts, loads its decoders and confines itself, and is
-// ready when the file is.
-class DecoderProcess {
-public:
-    explicit DecoderProcess(const QString& program);
-    ~DecoderProcess();
-    DecoderProcess(const DecoderProcess&) = delete;
-    DecoderProcess& operator=(const DecoderProcess&) = delete;
-
-    QProcess& process() { return process_; }
-    // Whether it may still take a picture: started, or starting.
-    bool waiting() const { return process_.state() != QProcess::NotRunning; }
-    // Hands it the open picture file; false if it is gone.
-    bool ask(int file, QSize maxDecoded, const QString& formatHint);
-
-private:
-    QProcess process_;
-    int socket_ = -1; // the game's end of the helper's standard input
-};
+class DecoderProcess;
 
 // Decodes a picture file in the confined helper program (tivra-decode),
 // without blocking: the answer comes with finished(). The file is opened
@@ -51,14 +31,14 @@ public:
     // Stops the helper; finished() follows, with cancelled() true.
     void cancel();
     bool cancelled() const { return cancelled_; }
-    qint64 helperPid() const { return started_ ? started_->process().processId() : 0; }
+    qint64 helperPid() const;
 
 signals:
     void finished(const PictureLoadResult& result);
 
 private:
     void readAnswer();
-    void helperEnded(int exitCode, QProcess::ExitStatus status);
+    void helperEnded(int exitCode, bool killed);
     void finish(const PictureLoadResult& result);
     QString cannotStart() const;
     void refuseLater(const QString& reason);
