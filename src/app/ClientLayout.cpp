@@ -84,12 +84,15 @@ void ClientLayout::fitSurfaces(QSize size) {
     reference_->setGeometry(QRect(QPoint(0, 0), size));
 }
 
-QSize ClientLayout::largestBoard() const {
-    QSize client = client_->size();
-    if (const QScreen* screen = window_->screen())
+QSize largestBoardOn(const QScreen* screen, QSize client, double ratio) {
+    if (screen)
         client = client.expandedTo(screen->availableGeometry().size());
     const tivra::ClientSize board = tivra::largestBoard({client.width(), client.height()});
-    return tivra::surfaceOnDevice(QSize(board.width, board.height), client_->devicePixelRatioF());
+    return tivra::surfaceOnDevice(QSize(board.width, board.height), ratio);
+}
+
+QSize ClientLayout::largestBoard() const {
+    return largestBoardOn(window_->screen(), client_->size(), client_->devicePixelRatioF());
 }
 
 // A larger board (a screen of a higher ratio, a window grown past its

@@ -7,6 +7,7 @@
 class PictureLoading;
 struct PictureRequest;
 class SurfaceView;
+class QScreen;
 class QWidget;
 namespace tivra {
 class BoardPainter;
@@ -21,6 +22,11 @@ constexpr QSize kMinimumClient(320, 240);
 constexpr QSize kMaximumClient(16000, 16000);
 // The reference picture's sunken border, inside the client area.
 constexpr int kPictureFrame = 2;
+
+// The device size a picture is decoded for: the largest board a client
+// area of `client`, or of the screen's free area where that is larger,
+// shows on `screen` at `ratio` device pixels a pixel.
+QSize largestBoardOn(const QScreen* screen, QSize client, double ratio);
 
 // Keeps the board laid out for the main window's client area and its
 // screen: once for the size the first frame shows, again at every resize

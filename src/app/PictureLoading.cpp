@@ -1,6 +1,7 @@
 #include "PictureLoading.h"
 
 #include "picture/DecodeJob.h"
+#include "picture/DecoderProcess.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -39,11 +40,23 @@ void PictureLoading::dropAhead() {
     ahead_.reset();
 }
 
+void PictureLoading::takeAsked(AskedPicture asked) {
+    asked_ = std::move(asked);
+}
+
 bool PictureLoading::decode(const PictureRequest& request) {
     if (busy_)
         return false;
     request_ = request;
     setBusy(true);
+    AskedPicture asked = std::exchange(asked_, AskedPicture{});
+    if (asked.job && request.purpose == PictureRequest::Purpose::Load &&
+        request.path == asked.request.path) {
+        request_.maxDecoded = asked.request.maxDecoded;
+        decoding_ = std::move(asked.job);
+        connect(decoding_.get(), &DecodeJob::finished, this, &PictureLoading::helperAnswered);
+        return true;
+    }
     if (helper_.isEmpty()) {
         // Decoded here, from the event loop, as a helper's answer would come.
         QMetaObject::invokeMethod(

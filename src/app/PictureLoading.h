@@ -26,6 +26,12 @@ struct PictureRequest {
     QSize maxDecoded;
 };
 
+// A decode already asked of its helper, and what for.
+struct AskedPicture {
+    PictureRequest request;
+    std::unique_ptr<tivra::DecodeJob> job;
+};
+
 // Turns picture files into pictures for the main window, one at a time,
 // without ever making it wait: each file is decoded in the confined helper
 // program and the answer comes back as a signal. Meanwhile the pointer says
@@ -44,6 +50,10 @@ public:
     // baseline).
     void setHelper(const QString& program);
     void startAhead();
+    // A decode asked before the window existed (the command line's
+    // picture): the request for its file takes it over, at the size it was
+    // asked for.
+    void takeAsked(AskedPicture asked);
     // The picture went elsewhere: a helper started ahead is stopped.
     void dropAhead();
 
@@ -75,6 +85,7 @@ private:
     QString helper_;
     std::unique_ptr<tivra::DecoderProcess> ahead_;
     std::unique_ptr<tivra::DecodeJob> decoding_;
+    AskedPicture asked_;
     PictureRequest request_;
     PictureRequest next_; // dropped while the one before was decoding
     bool busy_ = false;

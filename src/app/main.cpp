@@ -1,5 +1,8 @@
 #include "Form1.h"
+#include "PictureLoading.h"
 #include "StartPicture.h"
+#include "picture/DecodeJob.h"
+#include "picture/DecoderProcess.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -8,6 +11,7 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 
 namespace {
 
@@ -57,8 +61,9 @@ void acceptQtOptions(QCommandLineParser& parser) {
 }
 
 // --help, --version and unknown options are answered before any window
-// system is opened, so they work without a display.
-void answerInformationOptions(int argc, char** argv) {
+// system is opened, so they work without a display. True when a picture is
+// named.
+bool answerInformationOptions(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -75,6 +80,7 @@ void answerInformationOptions(int argc, char** argv) {
         std::printf("tivra %s\n", TIVRA_VERSION);
         std::exit(0);
     }
+    return !line.parser.positionalArguments().isEmpty();
 }
 
 // The picture named on the command line, if any, as an absolute path.
@@ -118,15 +124,27 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("tivra"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TIVRA_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.tivra.Tivra")); // its Wayland app id
-    answerInformationOptions(argc, argv);
+    // A picture opened from a file manager has its helper at once: it starts,
+    // loads its decoders and confines itself while Qt starts the window.
+    const QString program =
+        tivra::decoderProgramFor(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath());
+    std::unique_ptr<tivra::DecoderProcess> helper;
+    if (answerInformationOptions(argc, argv))
+        helper = std::make_unique<tivra::DecoderProcess>(program);
     QApplication app(argc, argv); // takes Qt's own options (-platform, -style, ...)
     const QString picture = pictureArgument(QCoreApplication::arguments());
     const PictureName name = pictureName(picture, argc, argv);
+    // Asked as soon as the screen is known, then loaded as "Incarca Poza"
+    // loads one.
+    AskedPicture asked;
+    if (!picture.isEmpty())
+        asked = askForStartPicture(program, std::move(helper), name.path, name.shown);
     Form1 window;
-    // Loaded as "Incarca Poza" loads one.
-    if (picture.isEmpty())
+    if (picture.isEmpty()) {
         window.show();
-    else
+    } else {
+        window.pictureLoading().takeAsked(std::move(asked));
         showWithPicture(window, name.path, name.shown);
+    }
     return QApplication::exec();
 }

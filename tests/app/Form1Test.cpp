@@ -4,7 +4,10 @@
 #include "app/Module1.h"
 #include "app/PictureDialog.h"
 #include "app/PictureLoading.h"
+#include "app/StartPicture.h"
 #include "app/SurfaceView.h"
+#include "picture/DecodeJob.h"
+#include "picture/DecoderProcess.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -23,6 +26,7 @@
 #include <QTabletEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <map>
 #include <memory>
 
 using namespace tivra;
@@ -626,32 +630,49 @@ void Form1Test::commandLinePhotoIsTheFirstFrame() {
     junk.close();
     auto restore = qScopeGuard([] { qunsetenv("TIVRA_MISBEHAVE"); });
 
-    for (const char* helper : {TIVRA_DECODE_HELPER, TIVRA_MISBEHAVING_DECODER}) {
-        qputenv("TIVRA_MISBEHAVE", "slow");
-        form = std::make_unique<Form1>();
-        form->setDecodeHelper(QString::fromLatin1(helper));
-        // What each frame is about to show: nothing yet, or the photo's board.
-        QStringList frames;
-        connect(form->clientArea(), &SurfaceView::aboutToPaint, form.get(), [&] {
-            const bool empty = form->surfaces().window.size().isEmpty();
-            const bool photoBoard = form->surfaces().Picture1.pixelSize == QSize(900, 600) &&
-                                    form->puzzle().scaleWidth() == form->clientArea()->width();
-            frames << (photoBoard ? QStringLiteral("photo")
-                       : empty    ? QStringLiteral("empty")
-                                  : QStringLiteral("other"));
-        });
-        const bool honest = QByteArray(helper) == TIVRA_DECODE_HELPER;
-        // However slow the machine, the honest helper is waited for; the
-        // slow one comes after the wait.
-        tivra::testing::showWithPicture(*form, photo, honest ? 20000 : 100);
-        QVERIFY(!form->isVisible()); // it waits for its picture
-        QTRY_VERIFY(form->isVisible());
-        QTRY_COMPARE(frames.value(frames.size() - 1), QStringLiteral("photo"));
-        QVERIFY2(!frames.contains(QStringLiteral("other")), qPrintable(frames.join(u' ')));
-        QCOMPARE(frames.constFirst(), honest ? QStringLiteral("photo") : QStringLiteral("empty"));
-        QCOMPARE(fault(), QString());
-        form.reset();
-    }
+    std::map<QByteArray, QSize> decodedLate;
+    // Asked of the helper as the window opens, or, as the program does,
+    // before the window is made, of a helper started before that.
+    for (const bool early : {false, true})
+        for (const char* helper : {TIVRA_DECODE_HELPER, TIVRA_MISBEHAVING_DECODER}) {
+            qputenv("TIVRA_MISBEHAVE", "slow");
+            AskedPicture asked;
+            if (early)
+                asked = askForStartPicture(
+                    QString::fromLatin1(helper),
+                    std::make_unique<tivra::DecoderProcess>(QString::fromLatin1(helper)), photo,
+                    QStringLiteral("opened.png"));
+            form = std::make_unique<Form1>();
+            form->setDecodeHelper(QString::fromLatin1(helper));
+            form->pictureLoading().takeAsked(std::move(asked));
+            // What each frame is about to show: nothing yet, or the photo's board.
+            QStringList frames;
+            connect(form->clientArea(), &SurfaceView::aboutToPaint, form.get(), [&] {
+                const bool empty = form->surfaces().window.size().isEmpty();
+                const bool photoBoard = form->surfaces().Picture1.pixelSize == QSize(900, 600) &&
+                                        form->puzzle().scaleWidth() == form->clientArea()->width();
+                frames << (photoBoard ? QStringLiteral("photo")
+                           : empty    ? QStringLiteral("empty")
+                                      : QStringLiteral("other"));
+            });
+            const bool honest = QByteArray(helper) == TIVRA_DECODE_HELPER;
+            // However slow the machine, the honest helper is waited for; the
+            // slow one comes after the wait.
+            tivra::testing::showWithPicture(*form, photo, honest ? 20000 : 100);
+            QVERIFY(!form->isVisible()); // it waits for its picture
+            QTRY_VERIFY(form->isVisible());
+            QTRY_COMPARE(frames.value(frames.size() - 1), QStringLiteral("photo"));
+            QVERIFY2(!frames.contains(QStringLiteral("other")), qPrintable(frames.join(u' ')));
+            QCOMPARE(frames.constFirst(),
+                     honest ? QStringLiteral("photo") : QStringLiteral("empty"));
+            QCOMPARE(fault(), QString());
+            // Decoded for the same board, asked early or late.
+            if (early)
+                QCOMPARE(form->surfaces().Picture1.image.size(), decodedLate[helper]);
+            else
+                decodedLate[helper] = form->surfaces().Picture1.image.size();
+            form.reset();
+        }
 
     form = std::make_unique<Form1>();
     form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
@@ -660,6 +681,22 @@ void Form1Test::commandLinePhotoIsTheFirstFrame() {
     tivra::testing::showWithPicture(*form, broken, 20000);
     QTRY_VERIFY(form->isVisible());
     QTRY_VERIFY(seen.text.contains(QStringLiteral("broken.jpg")));
+    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
+    QCOMPARE(fault(), QString());
+
+    // A helper that could not start before the window: the same message.
+    form.reset();
+    const QString missing = dir.filePath(QStringLiteral("no-such-helper"));
+    AskedPicture asked =
+        askForStartPicture(missing, std::make_unique<tivra::DecoderProcess>(missing), photo,
+                           QStringLiteral("opened.png"));
+    form = std::make_unique<Form1>();
+    form->setDecodeHelper(missing);
+    form->pictureLoading().takeAsked(std::move(asked));
+    answerNextMessageBox(&seen);
+    tivra::testing::showWithPicture(*form, photo, 20000);
+    QTRY_VERIFY(form->isVisible());
+    QTRY_VERIFY(seen.text.contains(QStringLiteral("opened.png")));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
     QCOMPARE(fault(), QString());
 }
