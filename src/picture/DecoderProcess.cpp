@@ -92,13 +92,22 @@ DecoderProcess::~DecoderProcess() {
     delete exited_;
     // Stopped before its socket closes: a helper that saw the end of its
     // requests first would say it got no picture.
-    if (waiting()) {
+    if (pid_ > 0 && !ended_) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
     closeIfOpen(socket_);
     closeIfOpen(answerPipe_);
     closeIfOpen(exitNotice_);
+}
+
+bool DecoderProcess::waiting() const {
+    if (pid_ <= 0 || ended_)
+        return false;
+    // Asked without reaping it: its end is still reported as it happens.
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
 }
 
 bool DecoderProcess::ask(int file, QSize maxDecoded, const QString& formatHint) {
@@ -109,7 +118,7 @@ bool DecoderProcess::ask(int file, QSize maxDecoded, const QString& formatHint) 
 }
 
 void DecoderProcess::watch() {
-    if (!waiting() || answerReady_)
+    if (pid_ <= 0 || ended_ || answerReady_)
         return;
     answerReady_ = new QSocketNotifier(answerPipe_, QSocketNotifier::Read, this);
     connect(answerReady_, &QSocketNotifier::activated, this, &DecoderProcess::readAnswer);

@@ -26,8 +26,9 @@ public:
     DecoderProcess(const DecoderProcess&) = delete;
     DecoderProcess& operator=(const DecoderProcess&) = delete;
 
-    // Whether it may still take a picture: started, and not seen to end.
-    bool waiting() const { return pid_ > 0 && !ended_; }
+    // Whether it may still take a picture: started, and not ended (killed
+    // by the system while it waited, say).
+    bool waiting() const;
     pid_t processId() const { return pid_; }
     // Why it did not start, if it did not.
     const QString& startError() const { return startError_; }

@@ -26,6 +26,7 @@
 #include <QTabletEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <map>
 #include <memory>
 
@@ -682,6 +683,21 @@ void Form1Test::commandLinePhotoIsTheFirstFrame() {
     QTRY_VERIFY(form->isVisible());
     QTRY_VERIFY(seen.text.contains(QStringLiteral("broken.jpg")));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
+    QCOMPARE(fault(), QString());
+
+    // A helper started before the window that the system killed meanwhile
+    // is replaced: the photo still comes.
+    form.reset();
+    auto killed = std::make_unique<tivra::DecoderProcess>(QStringLiteral(TIVRA_DECODE_HELPER));
+    ::kill(killed->processId(), SIGKILL);
+    QTRY_VERIFY(!killed->waiting());
+    AskedPicture replaced =
+        askForStartPicture(QStringLiteral(TIVRA_DECODE_HELPER), std::move(killed), photo,
+                           QStringLiteral("opened.png"));
+    form = std::make_unique<Form1>();
+    form->pictureLoading().takeAsked(std::move(replaced));
+    tivra::testing::showWithPicture(*form, photo, 20000);
+    QTRY_COMPARE(form->surfaces().Picture1.pixelSize, QSize(900, 600));
     QCOMPARE(fault(), QString());
 
     // A helper that could not start before the window: the same message.
