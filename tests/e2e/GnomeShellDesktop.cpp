@@ -20,22 +20,27 @@ QString literal(const QString& text) {
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
-// The shell's windows, with what the scripts below need of each.
-const char* const kWindows = R"(
+// The libraries the scripts below use, as the shell has them. GNOME Shell
+// 45 on evaluates in a module, where only an import reaches them, and an
+// import in a script is only a promise: the first script keeps them here.
+const char* const kLoadLibraries = R"((() => {
+    Promise.all(['Clutter', 'GLib', 'Meta', 'Shell'].map(name => import(`gi://${name}`)))
+        .then(([Clutter, GLib, Meta, Shell]) => {
+            globalThis.tivraLibraries = {Clutter: Clutter.default, GLib: GLib.default,
+                                         Meta: Meta.default, Shell: Shell.default};
+        });
+})())";
+
+const char* const kLibraries = R"(
+    const {Clutter, GLib, Meta, Shell} = globalThis.tivraLibraries;
     const windows = global.get_window_actors().map(actor => actor.meta_window);
+    // Mutter 44 on reaches the seat through the stage's context.
+    const seat = (global.stage.context ? global.stage.context.get_backend()
+                                       : Clutter.get_default_backend()).get_default_seat();
 )";
 
-// The seat the shell's input comes from (mutter 44 on reaches it through
-// the stage's context; 43 through the default backend).
-const char* const kSeat = R"(
-    const Clutter = imports.gi.Clutter;
-    const backend = global.stage.context ? global.stage.context.get_backend()
-                                         : Clutter.get_default_backend();
-    const seat = backend.get_default_seat();
-)";
-
-QString script(const char* const prelude, const QString& body) {
-    return QStringLiteral("(() => {%1%2})()").arg(QLatin1String(prelude), body);
+QString script(const QString& body) {
+    return QStringLiteral("(() => {%1%2})()").arg(QLatin1String(kLibraries), body);
 }
 
 } // namespace
@@ -111,8 +116,15 @@ QString GnomeShellDesktop::start(const QProcessEnvironment& base) {
     if (!QTest::qWaitFor([&] { return !eval(QStringLiteral("Main.overview.visible")).toBool(); },
                          10000))
         return failed(QStringLiteral("kept its overview open"));
+    eval(QLatin1String(kLoadLibraries));
+    if (!QTest::qWaitFor(
+            [&] {
+                return eval(QStringLiteral("globalThis.tivraLibraries !== undefined")).toBool();
+            },
+            10000))
+        return failed(QStringLiteral("did not load its libraries for the test's scripts"));
     // No keyboard but a virtual one, which is ready once the seat lists it.
-    const QString keyboard = script(kSeat, QStringLiteral(R"(
+    const QString keyboard = script(QStringLiteral(R"(
         globalThis.tivraKeyboard ??=
             seat.create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);
         return seat.list_devices().some(
@@ -166,9 +178,8 @@ QRect GnomeShellDesktop::workArea() const {
 }
 
 std::map<QString, GnomeWindow> GnomeShellDesktop::windows() const {
-    // Mutter 43 to 48 tell a maximized window by its flags.
-    const QJsonValue listed = eval(script(kWindows, QStringLiteral(R"(
-        const {Meta, Shell} = imports.gi;
+    // Mutter 49 on tells a maximized window without flags.
+    const QJsonValue listed = eval(script(QStringLiteral(R"(
         const tracker = Shell.WindowTracker.get_default();
         return windows.map(window => {
             const frame = window.get_frame_rect();
@@ -176,7 +187,9 @@ std::map<QString, GnomeWindow> GnomeShellDesktop::windows() const {
             return {
                 title: window.get_title(),
                 x: frame.x, y: frame.y, width: frame.width, height: frame.height,
-                maximized: window.get_maximized() === Meta.MaximizeFlags.BOTH,
+                maximized: window.get_maximized
+                    ? window.get_maximized() === Meta.MaximizeFlags.BOTH
+                    : window.is_maximized(),
                 fullScreen: window.is_fullscreen(),
                 focused: window.has_focus(),
                 appId: app ? app.get_id() : '',
@@ -201,12 +214,12 @@ std::map<QString, GnomeWindow> GnomeShellDesktop::windows() const {
 }
 
 bool GnomeShellDesktop::focus(const QString& title) const {
-    eval(script(kWindows, QStringLiteral(R"(
+    eval(script(QStringLiteral(R"(
         const window = windows.find(window => window.get_title() === %1);
         if (window)
             Main.activateWindow(window);
     )")
-                              .arg(literal(title))));
+                    .arg(literal(title))));
     return QTest::qWaitFor(
         [&] {
             const auto shown = windows();
@@ -217,12 +230,12 @@ bool GnomeShellDesktop::focus(const QString& title) const {
 }
 
 void GnomeShellDesktop::close(const QString& title) const {
-    eval(script(kWindows, QStringLiteral(R"(
+    eval(script(QStringLiteral(R"(
         const window = windows.find(window => window.get_title() === %1);
         if (window)
             window.delete(global.get_current_time());
     )")
-                              .arg(literal(title))));
+                    .arg(literal(title))));
 }
 
 void GnomeShellDesktop::key(const QString& name) const {
@@ -231,13 +244,13 @@ void GnomeShellDesktop::key(const QString& name) const {
         qWarning() << "no such key:" << name;
         return;
     }
-    eval(script(kSeat, QStringLiteral(R"(
+    eval(script(QStringLiteral(R"(
         const keyval = Clutter.KEY_%1;
-        const now = imports.gi.GLib.get_monotonic_time();
+        const now = GLib.get_monotonic_time();
         tivraKeyboard.notify_keyval(now, keyval, Clutter.KeyState.PRESSED);
         tivraKeyboard.notify_keyval(now, keyval, Clutter.KeyState.RELEASED);
     )")
-                           .arg(name)));
+                    .arg(name)));
 }
 
 QImage GnomeShellDesktop::screenshot() const {
