@@ -86,7 +86,10 @@ QString GnomeShellDesktop::start(const QProcessEnvironment& base) {
     shell_.setProcessEnvironment(base);
     shell_.setStandardOutputFile(log);
     shell_.setStandardErrorFile(log, QIODevice::Append);
-    shell_.start(QStringLiteral(TIVRA_HEADLESS_GNOME), {runtime_.path()});
+    // Stopped with the test, even one killed for taking too long.
+    shell_.start(QStringLiteral("setpriv"),
+                 {QStringLiteral("--pdeathsig"), QStringLiteral("TERM"),
+                  QStringLiteral(TIVRA_HEADLESS_GNOME), runtime_.path()});
     if (!shell_.waitForStarted())
         return failed(QStringLiteral("did not start"));
     const QString socket = runtime_.filePath("wayland-0");
