@@ -14,11 +14,13 @@ run_packages=(
   fonts-dejavu-core qt6-wayland
 )
 # libclang-rt-dev is the sanitizer runtime of the default clang, whichever
-# version the release has.
+# version the release has. GNOME Shell runs headless on buses of its own
+# (dbus-daemon), drawn by Mesa's software renderer (libgl1-mesa-dri).
 test_packages=(
   libgtest-dev libbenchmark-dev zlib1g-dev libavif-dev
   xvfb xauth xdotool imagemagick
   sway grim wtype i3-wm
+  gnome-shell dbus-daemon libgl1-mesa-dri
   clang libclang-rt-dev llvm
   appstream desktop-file-utils man-db strace
   dpkg-dev file lintian

@@ -2,6 +2,7 @@
 // real Wayland desktop (headless sway, keys from wtype), the screen read back
 // as pixels.
 #include "BoardPixels.h"
+#include "GnomeShellDesktop.h"
 #include "HeifFiles.h"
 #include "board/Puzzle.h"
 #include "paint/Colours.h"
@@ -276,6 +277,7 @@ private slots:
     void floatsItsWindowsOnATilingWaylandDesktop();
     void floatsItsWindowsOnATilingX11Desktop();
     void survivesGrowingPastTheScreenWithAPhoto();
+    void fitsGnomeShellOnWayland();
 
 private:
     QString run(const QStringList& args);
@@ -993,6 +995,127 @@ void EndToEndTest::survivesGrowingPastTheScreenWithAPhoto() {
     QVERIFY(game.waitForFinished(5000));
     QCOMPARE(game.exitStatus(), QProcess::NormalExit);
     QCOMPARE(game.exitCode(), 0);
+}
+
+// GNOME Shell, Debian's own desktop, natively on Wayland: the window is
+// maximized into the area under the top bar with its board laid out for it,
+// the shell knows it by its desktop entry (for the name and icon it shows),
+// and the Options window opens over it at its own size.
+void EndToEndTest::fitsGnomeShellOnWayland() {
+    if (const QString missing = GnomeShellDesktop::unavailable(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    GnomeShellDesktop gnome;
+    // Installed as the package installs them; the shell reads them as it starts.
+    QVERIFY(
+        gnome.install(QStringLiteral(TIVRA_DATA_DIR "/io.tivra.Tivra.desktop"), "applications"));
+    QVERIFY(gnome.install(QStringLiteral(TIVRA_DATA_DIR "/io.tivra.Tivra.svg"),
+                          "icons/hicolor/scalable/apps"));
+    const QDir icons(QStringLiteral(TIVRA_ICONS_DIR));
+    for (const QString& size : icons.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        QVERIFY(gnome.install(icons.filePath(size + "/io.tivra.Tivra.png"),
+                              QStringLiteral("icons/hicolor/%1x%1/apps").arg(size)));
+    // The entry's program is looked for on the PATH, as /usr/games is.
+    QProcessEnvironment session = env;
+    session.insert("PATH",
+                   QFileInfo(QStringLiteral(TIVRA_EXE)).absolutePath() + ':' + env.value("PATH"));
+    if (const QString failure = gnome.start(session); !failure.isEmpty())
+        QSKIP(qPrintable(failure));
+    QProcess player;
+    auto stop = qScopeGuard([&] {
+        player.kill();
+        player.waitForFinished();
+        clientLeft = 0;
+        clientTop = 0;
+    });
+    startGame(player, gnome.clientEnv());
+    QVERIFY(player.waitForStarted());
+    const QRect free = gnome.workArea();
+    QVERIFY2(free.top() > 0 && free.bottom() == kScreen.height() - 1 &&
+                 free.width() == kScreen.width(),
+             "no top bar");
+    const QString title = QStringLiteral("Have fun!");
+    QTRY_VERIFY_WITH_TIMEOUT(gnome.windows().count(title), 10000);
+    // Its first frame gives the window its size.
+    QTRY_COMPARE_WITH_TIMEOUT(gnome.windows()[title].frame, free, 10000);
+    const GnomeWindow window = gnome.windows()[title];
+    QVERIFY(window.maximized);
+    QVERIFY(!window.fullScreen);
+    QCOMPARE(window.appId, QStringLiteral("io.tivra.Tivra.desktop"));
+    QCOMPARE(window.appName, QStringLiteral("Tivra"));
+    QVERIFY(gnome.focus(title));
+
+    // The window draws its own title bar and borders: the board's background
+    // reaches the client area's bottom and sides, under the title and menu bars.
+    QRect client;
+    QImage shot;
+    const bool painted = QTest::qWaitFor(
+        [&] {
+            const QImage before = shot;
+            shot = gnome.screenshot();
+            if (shot.size() != kScreen)
+                return false;
+            const int x = window.frame.center().x();
+            int bottom = window.frame.bottom();
+            while (bottom > window.frame.center().y() &&
+                   !near(shot.pixel(x, bottom), kWindowBackground))
+                --bottom;
+            int left = window.frame.left();
+            while (left < x && !near(shot.pixel(left, bottom), kWindowBackground))
+                ++left;
+            int right = window.frame.right();
+            while (right > x && !near(shot.pixel(right, bottom), kWindowBackground))
+                --right;
+            client = QRect(QPoint(left, window.frame.top()), QPoint(right, bottom));
+            return bottom > window.frame.center().y() && shot == before;
+        },
+        10000);
+    if (const QByteArray keep = qgetenv("TIVRA_SCREENSHOTS"); !keep.isEmpty())
+        shot.save(QDir(QString::fromLocal8Bit(keep)).filePath("gnome-startup.png"));
+    QVERIFY2(painted, "no board in the window");
+    QVERIFY(window.frame.contains(client));
+    QVERIFY2(client.width() > window.frame.width() - 20, "borders too wide for a maximized window");
+    findBoard(shot, client);
+    if (QTest::currentTestFailed())
+        return;
+
+    gnome.key("F3");
+    QTRY_VERIFY_WITH_TIMEOUT(gnome.windows().count("Optiuni"), 5000);
+    // Its client area, painted light blue, at the size it has everywhere,
+    // once the window and its pixels have settled.
+    const QRgb light = qRgb(128, 128, 255);
+    GnomeWindow options;
+    QRect shown;
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+            const GnomeWindow before = options;
+            options = gnome.windows()["Optiuni"];
+            shot = gnome.screenshot();
+            QRect found;
+            for (int y = options.frame.top(); y <= options.frame.bottom(); ++y)
+                for (int x = options.frame.left(); x <= options.frame.right(); ++x)
+                    if (shot.valid(x, y) && shot.pixel(x, y) == light)
+                        found |= QRect(x, y, 1, 1);
+            const bool settled =
+                !found.isEmpty() && found == shown && options.frame == before.frame;
+            shown = found;
+            return settled;
+        },
+        5000)); // what it shows is checked below
+    if (const QByteArray keep = qgetenv("TIVRA_SCREENSHOTS"); !keep.isEmpty())
+        shot.save(QDir(QString::fromLocal8Bit(keep)).filePath("gnome-options.png"));
+    QVERIFY(!options.maximized);
+    QVERIFY(!options.fullScreen);
+    QVERIFY(free.contains(options.frame));
+    QCOMPARE(options.appId, window.appId);
+    QCOMPARE(shown.size(), QSize(254, 93));
+    QVERIFY(options.frame.contains(shown));
+
+    gnome.close("Optiuni");
+    QTRY_VERIFY_WITH_TIMEOUT(!gnome.windows().count("Optiuni"), 5000);
+    QVERIFY(gnome.focus(title));
+    gnome.key("F4");
+    QVERIFY(player.waitForFinished(5000));
+    QCOMPARE(player.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)
