@@ -2,6 +2,7 @@
 // pressed, clicked, resized or loaded, the board stays whole.
 //   TIVRA_SOAK_SEED=n TIVRA_SOAK_EVENTS=n replay or lengthen a run.
 #include "BoardPixels.h"
+#include "SeededRandom.h"
 #include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
@@ -21,7 +22,6 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <random>
 #include <tuple>
 
 using namespace tivra;
@@ -54,7 +54,7 @@ private slots:
     void randomEventsKeepTheBoardWhole();
 
 private:
-    int pick(int n) { return static_cast<int>(gen() % static_cast<unsigned>(n)); }
+    int pick(int n) { return random.below(n); }
     void key(Qt::Key k) { QTest::keyClick(form->clientArea(), k); }
     // A function key pressed in the main window.
     void shortcut(Qt::Key k) {
@@ -81,7 +81,7 @@ private:
     const tivra::testing::FreshBoard& expected();
 
     std::unique_ptr<Form1> form;
-    std::mt19937 gen;
+    tivra::testing::SeededRandom random;
     QTemporaryDir dir;
     QStringList pictures;
     std::map<std::tuple<qint64, int, int, int>, tivra::testing::FreshBoard> cache;
@@ -388,7 +388,7 @@ QString SoakTest::fault() {
 void SoakTest::randomEventsKeepTheBoardWhole() {
     const unsigned seed = envNumber("TIVRA_SOAK_SEED", 20261207);
     const unsigned events = envNumber("TIVRA_SOAK_EVENTS", 20000);
-    gen.seed(seed);
+    random.seed(seed);
 
     // Pictures to load between games, good and bad.
     auto save = [&](const QString& name, const QImage& image, const char* format) {

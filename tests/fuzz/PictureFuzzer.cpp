@@ -3,6 +3,7 @@
 // its answer read back as the game reads it. The same bytes are also read as
 // a helper's answer, which must never take the game down. The first byte
 // picks the grid size and the file ending the bytes arrive under.
+#include "SeededRandom.h"
 #include "paint/BoardPainter.h"
 #include "picture/DecodeAnswer.h"
 #include "picture/PictureLoader.h"
@@ -11,7 +12,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <random>
 
 using namespace tivra;
 
@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     surfaces.Picture1 = *result.picture;
     painter.SetupBoard(divisions);
     painter.DrawCursor();
-    std::mt19937 gen(static_cast<unsigned>(size));
-    puzzle.ShuffleBoard([&] { return static_cast<float>(gen() >> 8) / 16777216.0f; });
+    tivra::testing::SeededRandom random(static_cast<unsigned>(size));
+    puzzle.ShuffleBoard(random.fractions());
     const CellRec& slot = puzzle.Board(kSource, 1, 1);
     puzzle.TakePiece(slot.X + 1, slot.Y + 1);
     const CellRec& cell = puzzle.Board(kReceiving, 0, 0);
