@@ -2,6 +2,7 @@
 // real Wayland desktop (headless sway, keys from wtype), the screen read back
 // as pixels.
 #include "BoardPixels.h"
+#include "CatalogueFiles.h"
 #include "HeifFiles.h"
 #include "board/Puzzle.h"
 #include "paint/Colours.h"
@@ -750,13 +751,6 @@ void EndToEndTest::isWonShrunkAsFarAsItGoes() {
 // A phone's pictures through the dialog: HEIC, AVIF and a motion photo.
 void EndToEndTest::loadsAPhonesPicturesThroughTheDialog() {
     GO_ON_WITH_THE_GAME();
-    auto ramp = [](int width, int height) {
-        QImage image(width, height, QImage::Format_RGB32);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, 60));
-        return image;
-    };
     const QString heic = work.filePath("IMG_2041.HEIC");
     const QString avif = work.filePath("ramp.avif");
     const QString motion = work.filePath("PXL_MP.jpg");
@@ -764,9 +758,11 @@ void EndToEndTest::loadsAPhonesPicturesThroughTheDialog() {
         QFile file(name);
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     };
-    QVERIFY(save(heic, tivra::testing::heifFile(ramp(800, 600), tivra::testing::HeifCodec::Hevc)));
-    QVERIFY(save(avif, tivra::testing::heifFile(ramp(600, 600), tivra::testing::HeifCodec::Av1)));
-    QVERIFY(ramp(800, 600).save(motion, "JPG", 90));
+    QVERIFY(save(heic, tivra::testing::heifFile(tivra::testing::scene(800, 600, 60),
+                                                tivra::testing::HeifCodec::Hevc)));
+    QVERIFY(save(avif, tivra::testing::heifFile(tivra::testing::scene(600, 600, 60),
+                                                tivra::testing::HeifCodec::Av1)));
+    QVERIFY(tivra::testing::scene(800, 600, 60).save(motion, "JPG", 90));
     {
         QFile file(motion); // the video after the picture, with a stray scan marker
         QVERIFY(file.open(QIODevice::Append));
