@@ -1,5 +1,6 @@
 #include "BoardPixels.h"
 #include "SeededRandom.h"
+#include "WiredBoard.h"
 #include "paint/BoardPainter.h"
 #include "paint/DevicePixels.h"
 
@@ -23,16 +24,9 @@ struct RecordingObserver : SurfaceObserver {
     void surfaceVisibilityChanged(bool) override {}
 };
 
-struct Game {
-    Puzzle puzzle;
-    BoardSurfaces surfaces;
-    BoardPainter painter{puzzle, surfaces};
-
-    Game(QSize client, const QImage& picture) {
-        surfaces.window.resize(client);
-        surfaces.Picture2.resize(client);
-        surfaces.Picture1 = {picture, picture.size()};
-    }
+// A board on a picture of its own, that counts the pixels it shows.
+struct Game : tivra::testing::WiredBoard {
+    Game(QSize client, const QImage& picture) : WiredBoard(client, {picture, picture.size()}) {}
 
     int countPixels(QRgb colour) const {
         return tivra::testing::countColour(surfaces.window.image(), colour);
