@@ -31,6 +31,8 @@ using tivra::testing::boardFault;
 using tivra::testing::cellCentre;
 using tivra::testing::countColour;
 using tivra::testing::freshHomeGrid;
+using tivra::testing::grabbed;
+using tivra::testing::layoutFor;
 using tivra::testing::SeenMessage;
 using tivra::testing::tableState;
 
@@ -180,10 +182,10 @@ void Form1Test::startsIdleWithTheWholePicture() {
     // The client area is all under the menu bar and the layout uses it all.
     const QSize client = form->clientArea()->size();
     QCOMPARE(form->puzzle().scaleWidth(), client.width());
-    Puzzle expected;
-    expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
-    QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
-    QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
+    const auto expected = layoutFor(client, {400, 339});
+    QVERIFY(expected);
+    QCOMPARE(form->puzzle().BoardHeight, expected->BoardHeight);
+    QCOMPARE(form->puzzle().BoardWidth, expected->BoardWidth);
     QCOMPARE(fault(), QString());
     QCOMPARE(countColour(shown(), kCursorColour), 0);
     // The built-in picture shows the detail of the board's own size, not
@@ -191,8 +193,7 @@ void Form1Test::startsIdleWithTheWholePicture() {
     const auto seen = tivra::testing::builtInSharpness(form->puzzle(), form->surfaces().window);
     QVERIFY2(seen.looksSharp(), qPrintable(seen.describe()));
     // The widget shows the surface 1:1.
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     QCOMPARE(onScreen, form->surfaces().window.image());
 }
 
@@ -206,11 +207,10 @@ void Form1Test::firstFrameIsLaidOutOnceAtItsSize() {
     QVERIFY(QTest::qWaitForWindowExposed(&fresh));
     const QSize client = fresh.clientArea()->size();
     QCOMPARE(fresh.surfaces().window.size(), client);
-    Puzzle expected;
-    expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
-    QCOMPARE(fresh.puzzle().BoardWidth, expected.BoardWidth);
-    QCOMPARE(fresh.clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32),
-             fresh.surfaces().window.image());
+    const auto expected = layoutFor(client, {400, 339});
+    QVERIFY(expected);
+    QCOMPARE(fresh.puzzle().BoardWidth, expected->BoardWidth);
+    QCOMPARE(grabbed(*fresh.clientArea()), fresh.surfaces().window.image());
     // A command before the first frame finds the board laid out.
     Form1 early;
     early.show();
@@ -349,8 +349,7 @@ void Form1Test::takeAndReturnByClicks() {
     QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
     QCOMPARE(fault(), QString());
     // The window shows what the surface holds.
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     QCOMPARE(onScreen, form->surfaces().window.image());
 }
 
@@ -427,8 +426,7 @@ void Form1Test::referencePictureToggles() {
     // Presses reach the picture, not the board.
     QTest::mouseClick(overlay, Qt::RightButton, {}, cellCentre(p, kSource, 1, 1));
     QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     // A 2-pixel sunken frame, the picture's first pixel just inside it.
     const Surface& picture2 = form->surfaces().Picture2;
     QCOMPARE(picture2.size(), form->clientArea()->size() - QSize(4, 4));
@@ -522,11 +520,10 @@ void Form1Test::hugePhotoLoads() {
     QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("huge.jpg")));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(8000, 6000));
     QVERIFY(form->surfaces().Picture1.image.width() < 8000);
-    Puzzle expected;
-    const QSize client = form->clientArea()->size();
-    expected.ComputeLayout(client.width(), client.height(), 8000, 6000, 4);
-    QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
-    QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
+    const auto expected = layoutFor(form->clientArea()->size(), {8000, 6000});
+    QVERIFY(expected);
+    QCOMPARE(form->puzzle().BoardWidth, expected->BoardWidth);
+    QCOMPARE(form->puzzle().BoardHeight, expected->BoardHeight);
     const QRgb middle = shown().pixel(cellCentre(form->puzzle(), kSource, 1, 1));
     QVERIFY(tivra::testing::colourDistance(middle, qRgb(20, 120, 220)) < 8); // JPEG is near
 }
@@ -550,9 +547,7 @@ void Form1Test::resizeDuringAGameKeepsEveryPiece() {
     // The smallest window still has a playable 10 x 10 board.
     form->resize(100, 100);
     QTRY_VERIFY(form->clientArea()->width() >= 320);
-    Puzzle smallest;
-    QVERIFY(smallest.ComputeLayout(form->clientArea()->width(), form->clientArea()->height(), 400,
-                                   339, 10));
+    QVERIFY(layoutFor(form->clientArea()->size(), {400, 339}, 10));
 }
 
 // A window grown past its screen needs the photo decoded again for the
@@ -863,8 +858,7 @@ void Form1Test::tapsPlayAsClicks() {
     QCOMPARE(p.CursorCol, 2);
     QCOMPARE(p.CursorRow, 1);
     QCOMPARE(fault(), QString());
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     QCOMPARE(onScreen, form->surfaces().window.image());
 }
 

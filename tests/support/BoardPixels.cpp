@@ -25,6 +25,15 @@ QImage homeGrid(const Puzzle& puzzle, const Surface& window) {
                                n * puzzle.CellHeight + 1);
 }
 
+std::optional<Puzzle> layoutFor(QSize client, QSize picture, int divisions) {
+    Puzzle puzzle;
+    if (!puzzle.ComputeLayout(client.width(), client.height(), picture.width(), picture.height(),
+                              divisions))
+        return std::nullopt;
+    puzzle.InitCells();
+    return puzzle;
+}
+
 FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divisions) {
     WiredBoard board(client, picture, client - QSize(4, 4)); // the picture in its sunken frame
     board.painter.SetupBoard(divisions);
