@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QWindow>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -71,6 +72,9 @@ private:
     void touch(const QList<Touch>& points);
     QPointF randomTouchPoint();
     void randomTouch();
+    QPoint drawnCellMiddle(int side, int col, int row);
+    void solveWith(const std::function<void(int col, int row)>& sendBack,
+                   const std::function<void(int col, int row)>& fetch);
     void solve();
     void solveByTaps();
     void solveByKeys();
@@ -187,112 +191,96 @@ void SoakTest::randomTouch() {
     }
 }
 
-// A player who finishes the picture: wrong pieces back first, then every
-// piece home, the last click winning.
-void SoakTest::solve() {
+// Where a player aims at a cell on a screen scaled by a fraction: the
+// middle of the cell as drawn, in device pixels (a tiny cell's middle in the
+// layout may fall on its outline).
+QPoint SoakTest::drawnCellMiddle(int side, int col, int row) {
+    const int line = tivra::lineOnDevice(ratio());
+    return tivra::testing::deviceCell(form->puzzle(), side, col, row, ratio())
+        .adjusted(line, line, 0, 0)
+        .center();
+}
+
+// What every player who finishes the picture does: the whole picture hidden
+// first, each wrong piece sent back, then each empty cell filled until the
+// last move wins. Nothing between games.
+void SoakTest::solveWith(const std::function<void(int col, int row)>& sendBack,
+                         const std::function<void(int col, int row)>& fetch) {
     Puzzle& p = form->puzzle();
     if (!p.GameActive)
         return;
     if (form->surfaces().Picture2.Visible())
         shortcut(Qt::Key_F9);
     const int n = p.gridSize();
-    // The middle of a cell as drawn: on a scaled screen a tiny cell's middle
-    // in the layout may fall on its outline.
-    auto pressCell = [&](int side, int col, int row, Qt::MouseButton button) {
-        if (ratio() == 1.0) {
-            pressAt(tivra::testing::cellCentre(p, side, col, row), button);
-            return;
-        }
-        const int line = tivra::lineOnDevice(ratio());
-        pressAtDevicePixel(tivra::testing::deviceCell(p, side, col, row, ratio())
-                               .adjusted(line, line, 0, 0)
-                               .center(),
-                           button);
-    };
     for (int row = 0; row < n; ++row)
         for (int col = 0; col < n; ++col) {
             const CellRec& cell = p.Board(kReceiving, col, row);
             if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row))
-                pressCell(kReceiving, col, row, Qt::LeftButton);
+                sendBack(col, row);
         }
     for (int row = 0; row < n && p.GameActive; ++row)
-        for (int col = 0; col < n && p.GameActive; ++col) {
-            if (p.Board(kReceiving, col, row).Full == kTrue)
-                continue;
-            if (!tivra::testing::arrowsTo(*form, false, col, row))
-                qFatal("the arrows did not reach (%d, %d)", col, row);
-            const QPoint slot = tivra::testing::slotOf(p, col, row);
-            pressCell(kSource, slot.x(), slot.y(), Qt::RightButton);
-        }
+        for (int col = 0; col < n && p.GameActive; ++col)
+            if (p.Board(kReceiving, col, row).Full != kTrue)
+                fetch(col, row);
 }
 
-// The same player with a finger only: a tap sends a wrong piece back, a tap
-// on a cell moves the cursor there and a tap on its piece fetches it.
+// With the mouse: a left-click sends a piece back, the arrows bring the
+// cursor to the cell and a right-click fetches its piece.
+void SoakTest::solve() {
+    const Puzzle& p = form->puzzle();
+    auto pressCell = [&](int side, int col, int row, Qt::MouseButton button) {
+        if (ratio() == 1.0)
+            pressAt(tivra::testing::cellCentre(p, side, col, row), button);
+        else
+            pressAtDevicePixel(drawnCellMiddle(side, col, row), button);
+    };
+    solveWith([&](int col, int row) { pressCell(kReceiving, col, row, Qt::LeftButton); },
+              [&](int col, int row) {
+                  if (!tivra::testing::arrowsTo(*form, false, col, row))
+                      qFatal("the arrows did not reach (%d, %d)", col, row);
+                  const QPoint slot = tivra::testing::slotOf(p, col, row);
+                  pressCell(kSource, slot.x(), slot.y(), Qt::RightButton);
+              });
+}
+
+// With a finger only: a tap sends a wrong piece back, a tap on a cell moves
+// the cursor there and a tap on its piece fetches it.
 void SoakTest::solveByTaps() {
-    Puzzle& p = form->puzzle();
-    if (!p.GameActive)
-        return;
-    if (form->surfaces().Picture2.Visible())
-        shortcut(Qt::Key_F9);
-    const int n = p.gridSize();
+    const Puzzle& p = form->puzzle();
     auto tapCell = [&](int side, int col, int row) {
         QPointF at;
         if (ratio() == 1.0) {
             at = tivra::testing::cellCentre(p, side, col, row);
         } else {
-            const int line = tivra::lineOnDevice(ratio());
-            const QPoint pixel = tivra::testing::deviceCell(p, side, col, row, ratio())
-                                     .adjusted(line, line, 0, 0)
-                                     .center();
+            const QPoint pixel = drawnCellMiddle(side, col, row);
             at = QPointF(pixel.x() / ratio(), pixel.y() / ratio());
         }
         touch({{0, QEventPoint::State::Pressed, at}});
         touch({{0, QEventPoint::State::Released, at}});
     };
-    for (int row = 0; row < n; ++row)
-        for (int col = 0; col < n; ++col) {
-            const CellRec& cell = p.Board(kReceiving, col, row);
-            if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row))
-                tapCell(kReceiving, col, row);
-        }
-    for (int row = 0; row < n && p.GameActive; ++row)
-        for (int col = 0; col < n && p.GameActive; ++col) {
-            if (p.Board(kReceiving, col, row).Full == kTrue)
-                continue;
-            tapCell(kReceiving, col, row);
-            if (p.CursorCol != col || p.CursorRow != row)
-                qFatal("a tap did not bring the cursor to (%d, %d)", col, row);
-            const QPoint slot = tivra::testing::slotOf(p, col, row);
-            tapCell(kSource, slot.x(), slot.y());
-        }
+    solveWith([&](int col, int row) { tapCell(kReceiving, col, row); },
+              [&](int col, int row) {
+                  tapCell(kReceiving, col, row);
+                  if (p.CursorCol != col || p.CursorRow != row)
+                      qFatal("a tap did not bring the cursor to (%d, %d)", col, row);
+                  const QPoint slot = tivra::testing::slotOf(p, col, row);
+                  tapCell(kSource, slot.x(), slot.y());
+              });
 }
 
-// The same player without a mouse: Return sends wrong pieces back, Tab and
-// Space fetch each missing piece.
+// Without a mouse: Return sends wrong pieces back, Tab and Space fetch each
+// missing piece.
 void SoakTest::solveByKeys() {
-    Puzzle& p = form->puzzle();
-    if (!p.GameActive)
-        return;
-    if (form->surfaces().Picture2.Visible())
-        shortcut(Qt::Key_F9);
-    const int n = p.gridSize();
-    auto arrowsTo = [&](bool onSource, int col, int row) {
-        if (!tivra::testing::arrowsTo(*form, onSource, col, row))
-            qFatal("the arrows did not reach (%d, %d) on side %d", col, row, int(onSource));
-    };
-    for (int row = 0; row < n; ++row)
-        for (int col = 0; col < n; ++col) {
-            const CellRec& cell = p.Board(kReceiving, col, row);
-            if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row)) {
-                arrowsTo(false, col, row);
-                key(Qt::Key_Return);
-            }
-        }
-    for (int row = 0; row < n && p.GameActive; ++row)
-        for (int col = 0; col < n && p.GameActive; ++col)
-            if (p.Board(kReceiving, col, row).Full != kTrue &&
-                !tivra::testing::takeHomeByKeys(*form, col, row, Qt::Key_Space))
+    solveWith(
+        [&](int col, int row) {
+            if (!tivra::testing::arrowsTo(*form, false, col, row))
+                qFatal("the arrows did not reach (%d, %d) on side 0", col, row);
+            key(Qt::Key_Return);
+        },
+        [&](int col, int row) {
+            if (!tivra::testing::takeHomeByKeys(*form, col, row, Qt::Key_Space))
                 qFatal("piece (%d, %d) could not be fetched by keys", col, row);
+        });
 }
 
 void SoakTest::options() {
