@@ -135,6 +135,7 @@ private:
     }
     QString fault() const { return boardFault(form->puzzle(), form->surfaces().window, homes()); }
     QImage shown() const { return form->surfaces().window.image().copy(); }
+    QString takenFault(const CellRec& before, QPoint from, QPoint to) const;
 
     std::unique_ptr<Form1> form;
     QTemporaryDir dir;
@@ -147,6 +148,25 @@ void Form1Test::init() {
 
 void Form1Test::cleanup() {
     form.reset();
+}
+
+// What is wrong with a piece's move from source cell `from` (as `before`
+// held it) into receiving cell `to`: its slot still full, the cell holding
+// another piece, or the free place elsewhere than the slot it left.
+QString Form1Test::takenFault(const CellRec& before, QPoint from, QPoint to) const {
+    const Puzzle& p = form->puzzle();
+    const CellRec& cell = p.Board(kReceiving, to.x(), to.y());
+    if (p.Board(kSource, from.x(), from.y()).Full != kFalse)
+        return QStringLiteral("the slot is still full");
+    if (cell.PieceCol != before.PieceCol || cell.PieceRow != before.PieceRow)
+        return QStringLiteral("the cell holds piece (%1, %2), not (%3, %4)")
+            .arg(cell.PieceCol)
+            .arg(cell.PieceRow)
+            .arg(before.PieceCol)
+            .arg(before.PieceRow);
+    if (QPoint(p.FreeCol, p.FreeRow) != from)
+        return QStringLiteral("the free place is (%1, %2)").arg(p.FreeCol).arg(p.FreeRow);
+    return {};
 }
 
 void Form1Test::moveCursorTo(int col, int row) {
@@ -333,11 +353,7 @@ void Form1Test::takeAndReturnByClicks() {
     QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
 
     click(Qt::RightButton, cellCentre(p, kSource, 2, 1));
-    QCOMPARE(p.Board(kSource, 2, 1).Full, kFalse);
-    QCOMPARE(p.Board(kReceiving, 0, 0).PieceCol, slot.PieceCol);
-    QCOMPARE(p.Board(kReceiving, 0, 0).PieceRow, slot.PieceRow);
-    QCOMPARE(p.FreeCol, 2);
-    QCOMPARE(p.FreeRow, 1);
+    QCOMPARE(takenFault(slot, {2, 1}, {0, 0}), QString());
     QCOMPARE(fault(), QString());
 
     // A right-click on a full cursor cell does nothing.
@@ -835,11 +851,7 @@ void Form1Test::tapsPlayAsClicks() {
 
     const CellRec slot = p.Board(kSource, 3, 2);
     tap(cellCentre(p, kSource, 3, 2));
-    QCOMPARE(p.Board(kSource, 3, 2).Full, kFalse);
-    QCOMPARE(p.Board(kReceiving, 2, 1).PieceCol, slot.PieceCol);
-    QCOMPARE(p.Board(kReceiving, 2, 1).PieceRow, slot.PieceRow);
-    QCOMPARE(p.FreeCol, 3);
-    QCOMPARE(p.FreeRow, 2);
+    QCOMPARE(takenFault(slot, {3, 2}, {2, 1}), QString());
     QCOMPARE(fault(), QString());
 
     // The cursor cell full: a tap on a piece takes nothing.
@@ -983,9 +995,7 @@ void Form1Test::heldOrShakyFingersStillTap() {
     finger().move(0, piece + QPoint(near / 2, near / 2));
     finger().move(0, piece + QPoint(-near / 2, 1));
     finger().release(0, piece + QPoint(1 - near, 0));
-    QCOMPARE(p.Board(kSource, 1, 1).Full, kFalse);
-    QCOMPARE(p.Board(kReceiving, 3, 0).PieceCol, slot.PieceCol);
-    QCOMPARE(p.Board(kReceiving, 3, 0).PieceRow, slot.PieceRow);
+    QCOMPARE(takenFault(slot, {1, 1}, {3, 0}), QString());
     // Lifted past the drag distance, it was no tap: a drag from a placed
     // piece, which moves nothing.
     const QList<int> state = tableState(p);
