@@ -307,8 +307,9 @@ private:
     // Keys typed on the Wayland desktop, a few milliseconds apart.
     void wtype(const QStringList& keys);
     bool onWayland() const { return env.contains("WAYLAND_DISPLAY"); }
-    // Starts the game on a fresh sway desktop and waits for its window.
-    void startOnSway(const QString& mode, QProcess& player);
+    // Starts the game on a fresh sway desktop and waits for its window to be
+    // placed for good and painted: sway's view of it.
+    void startOnSway(const QString& mode, QProcess& player, SwayWindow& window);
     void stopSway(QProcess& player);
     // Sway's view of a window once it has placed it for good and the game
     // has painted it to its far corner.
@@ -324,6 +325,9 @@ private:
     // Finds the board in the window's client area on the screen, below the
     // menu bar, and checks that it is laid out for that area.
     void findBoard(const QImage& shot, const QRect& client);
+    // On a tiling desktop: the Options and Help windows float at their own
+    // sizes, and the main window keeps the tile `main` to itself.
+    void checkFloatingOver(std::map<QString, SwayWindow> windows, const QRect& main);
     QImage screenshot(const QString& name = {});
     // The screen once the game's window shows the board's background under
     // its menu bar (the first frame can come well after the window on a slow
@@ -901,7 +905,7 @@ void EndToEndTest::endsAtOnceWithAStalledSoundServer() {
     clientTop = 0;
 }
 
-void EndToEndTest::startOnSway(const QString& mode, QProcess& player) {
+void EndToEndTest::startOnSway(const QString& mode, QProcess& player, SwayWindow& window) {
     sway = std::make_unique<SwayDesktop>();
     QVERIFY(sway->start(mode, env));
     env = sway->clientEnv();
@@ -910,6 +914,7 @@ void EndToEndTest::startOnSway(const QString& mode, QProcess& player) {
     startGame(player, env);
     QVERIFY(player.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Have fun!"), 10000);
+    window = placedOnSway("Have fun!");
 }
 
 void EndToEndTest::stopSway(QProcess& player) {
@@ -944,6 +949,14 @@ SwayWindow EndToEndTest::placedOnSway(const QString& title) {
     return window;
 }
 
+void EndToEndTest::checkFloatingOver(std::map<QString, SwayWindow> windows, const QRect& main) {
+    QVERIFY(windows["Optiuni"].floating);
+    QCOMPARE(windows["Optiuni"].client.size(), QSize(254, 93));
+    QVERIFY(windows["Ajutor"].floating);
+    QCOMPARE(windows["Ajutor"].client.size(), QSize(312, 213));
+    QCOMPARE(windows["Have fun!"].whole, main); // not shared with them
+}
+
 void EndToEndTest::findBoard(const QImage& shot, const QRect& client) {
     clientLeft = client.left();
     clientTop = belowMenuBar(shot, client.right() - 3, client.top(), client.bottom());
@@ -967,11 +980,11 @@ void EndToEndTest::findBoard(const QImage& shot, const QRect& client) {
 void EndToEndTest::fitsAStackingWaylandDesktop() {
     QProcess player;
     auto stop = qScopeGuard([&] { stopSway(player); });
-    startOnSway("floating", player);
+    SwayWindow window;
+    startOnSway("floating", player, window);
     if (QTest::currentTestFailed())
         return;
     const QRect free = sway->freeArea();
-    const SwayWindow window = placedOnSway("Have fun!");
     QVERIFY(window.floating);
     // Known by its desktop entry, for the desktop's name and icon of it.
     QCOMPARE(window.appId, QStringLiteral("io.tivra.Tivra"));
@@ -1015,10 +1028,10 @@ void EndToEndTest::fitsAStackingWaylandDesktop() {
 void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
     QProcess player;
     auto stop = qScopeGuard([&] { stopSway(player); });
-    startOnSway("tiling", player);
+    SwayWindow window;
+    startOnSway("tiling", player, window);
     if (QTest::currentTestFailed())
         return;
-    const SwayWindow window = placedOnSway("Have fun!");
     QVERIFY(!window.floating);
     QCOMPARE(window.whole, sway->freeArea());
     findBoard(screenOnce(paintedTo(window.client), "wayland-tiled"), window.client);
@@ -1030,12 +1043,9 @@ void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(sway->windows().at("Ajutor").floating, 5000);
     settledScreen("wayland-tiled-windows");
-    const auto windows = sway->windows();
-    QVERIFY(windows.at("Optiuni").floating);
-    QCOMPARE(windows.at("Optiuni").client.size(), QSize(254, 93));
-    QVERIFY(windows.at("Ajutor").floating);
-    QCOMPARE(windows.at("Ajutor").client.size(), QSize(312, 213));
-    QCOMPARE(windows.at("Have fun!").whole, window.whole); // not shared with them
+    checkFloatingOver(sway->windows(), window.whole);
+    if (QTest::currentTestFailed())
+        return;
 
     QVERIFY(sway->focus("Have fun!"));
     wtype({"F4"});
@@ -1064,12 +1074,9 @@ void EndToEndTest::floatsItsWindowsOnATilingX11Desktop() {
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(i3.windows()["Ajutor"].floating, 5000);
     settledScreen("i3-tiled-windows");
-    auto windows = i3.windows();
-    QVERIFY(windows["Optiuni"].floating);
-    QCOMPARE(windows["Optiuni"].client.size(), QSize(254, 93));
-    QVERIFY(windows["Ajutor"].floating);
-    QCOMPARE(windows["Ajutor"].client.size(), QSize(312, 213));
-    QCOMPARE(windows["Have fun!"].whole, QRect(QPoint(0, 0), kScreen)); // not shared with them
+    checkFloatingOver(i3.windows(), QRect(QPoint(0, 0), kScreen));
+    if (QTest::currentTestFailed())
+        return;
 
     pressOn(window, {"F4"});
     QVERIFY(game.waitForFinished(5000));
