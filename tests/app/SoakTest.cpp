@@ -1,5 +1,6 @@
 // A long game of random events through the real main window: whatever is
-// pressed, clicked, resized or loaded, the board stays whole.
+// pressed, clicked, resized, moved to another screen or loaded, the board
+// stays whole.
 //   TIVRA_SOAK_SEED=n TIVRA_SOAK_EVENTS=n replay or lengthen a run.
 #include "BoardPixels.h"
 #include "SeededRandom.h"
@@ -14,7 +15,9 @@
 #include <QAction>
 #include <QBuffer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,6 +72,8 @@ private:
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
     QPoint randomPointIn(int side);
     int decodedAgain = 0;
+    int screenMoves = 0;
+    int decodedAgainOnAnotherScreen = 0;
     void touch(const QList<Touch>& points);
     QPointF randomTouchPoint();
     void randomTouch();
@@ -81,6 +86,8 @@ private:
     void options();
     void loadSomething();
     void resize();
+    void moveToAnotherScreen();
+    void playWhileDecodedAgain();
     QString fault();
     const tivra::testing::FreshBoard& expected();
 
@@ -318,6 +325,44 @@ void SoakTest::resize() {
     form->resize(300 + pick(screen.width() * 3 / 2 - 300),
                  200 + pick(screen.height() * 3 / 2 - 200));
     QCoreApplication::processEvents();
+    playWhileDecodedAgain();
+}
+
+// Onto another screen, as a player drags the window there, sometimes grown
+// to fill it: on a screen of a higher ratio or a larger one a photo is
+// decoded again, and keys and presses meanwhile must move nothing.
+void SoakTest::moveToAnotherScreen() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    const int count = static_cast<int>(screens.size());
+    const int from = static_cast<int>(screens.indexOf(form->screen()));
+    QScreen* to = screens.at((from + 1 + pick(count - 1)) % count);
+    const QSize room = to->availableGeometry().size() - QSize(40, 80);
+    // Sized to fit first: a window moves to the screen under its middle.
+    form->resize(pick(2) ? room : form->size().boundedTo(room));
+    form->move(to->geometry().topLeft() + QPoint(pick(40), pick(40)));
+    if (!QTest::qWaitFor([&] { return form->screen() == to; }))
+        qFatal("the window did not reach screen %s", qPrintable(to->name()));
+    // The board is drawn again for a new ratio when it is next painted.
+    // Under the whole picture it is not painted, and keeps the old screen's
+    // ratio until the picture is hidden: the player hides it here, and the
+    // board must then follow.
+    if (form->surfaces().Picture2.Visible() && form->surfaces().window.ratio() != ratio())
+        shortcut(Qt::Key_F9);
+    // A photo the new screen needs decoded again is awaited first.
+    auto drawnForTheScreen = [&] { return form->surfaces().window.ratio() == ratio(); };
+    if (!QTest::qWaitFor([&] { return form->pictureLoading().busy() || drawnForTheScreen(); }))
+        qFatal("the board was not drawn again for screen %s", qPrintable(to->name()));
+    ++screenMoves;
+    const int before = decodedAgain;
+    playWhileDecodedAgain();
+    decodedAgainOnAnotherScreen += decodedAgain - before;
+    if (!QTest::qWaitFor(drawnForTheScreen))
+        qFatal("the board was not laid out for screen %s", qPrintable(to->name()));
+}
+
+// A photo decoded again for a larger board: keys and presses meanwhile must
+// move nothing, and the game goes on once it is back.
+void SoakTest::playWhileDecodedAgain() {
     if (!form->pictureLoading().busy())
         return;
     ++decodedAgain;
@@ -398,6 +443,14 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
     form = tivra::testing::openGameWindow(seed);
     QVERIFY(form);
     tivra::testing::MessageBoxAnswerer answerer;
+    // With screens to move to, the game starts on a camera's photo, large
+    // enough that a screen of twice the ratio or the size needs it decoded
+    // again, and it is among the pictures loaded later.
+    const bool screensToMoveTo = QGuiApplication::screens().size() > 1;
+    if (screensToMoveTo) {
+        save("camera.jpg", tivra::testing::codedPicture(6000, 4000), "JPG");
+        QVERIFY(tivra::testing::loadPicture(*form, pictures.last()));
+    }
 
     // A player closes a message box before going on (one that tells of a
     // refused picture comes once the load has ended).
@@ -448,8 +501,15 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
             what = "options";
             options();
         } else if (roll < 900) {
-            what = "resize";
-            resize();
+            // Another screen only where there is one: on a single screen the
+            // events are drawn as they always were.
+            if (screensToMoveTo && pick(2)) {
+                what = "another screen";
+                moveToAnotherScreen();
+            } else {
+                what = "resize";
+                resize();
+            }
         } else if (roll < 930) {
             what = "load";
             loadSomething();
@@ -484,6 +544,12 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
           events, wins, answerer.answered(), decodedAgain);
     QVERIFY(decodedAgain > 0);
     QVERIFY(wins > 10);
+    if (screensToMoveTo) {
+        qInfo("%d moves to another screen, %d of them decoding the photo again", screenMoves,
+              decodedAgainOnAnotherScreen);
+        QVERIFY(screenMoves > 0);
+        QVERIFY(decodedAgainOnAnotherScreen > 0);
+    }
     form.reset();
 }
 
