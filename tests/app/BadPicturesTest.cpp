@@ -393,13 +393,12 @@ void BadPicturesTest::eachFile() {
         QVERIFY2(!loaded, qPrintable(c.name));
     if (loaded) {
         QCOMPARE(form->surfaces().Picture1.pixelSize, c.size);
-        Puzzle expected;
         const QSize client = form->clientArea()->size();
-        QVERIFY(expected.ComputeLayout(client.width(), client.height(), c.size.width(),
-                                       c.size.height(), 4));
-        QCOMPARE(p.BoardWidth, expected.BoardWidth);
-        QCOMPARE(p.BoardHeight, expected.BoardHeight);
-        QCOMPARE(p.CellWidth, expected.CellWidth);
+        const auto expected = layoutFor(client, c.size);
+        QVERIFY(expected);
+        QCOMPARE(p.BoardWidth, expected->BoardWidth);
+        QCOMPARE(p.BoardHeight, expected->BoardHeight);
+        QCOMPARE(p.CellWidth, expected->CellWidth);
         // No grey half: the bottom rows are the picture's, not a filler.
         const QImage& image = form->surfaces().Picture1.image;
         const QRgb lastRow = image.pixel(image.width() / 2, image.height() - 1);

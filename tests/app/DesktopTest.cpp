@@ -64,11 +64,10 @@ void DesktopTest::dropLoadsBetweenGamesOnly() {
     QVERIFY(drop(file));
     QTRY_COMPARE(form->surfaces().Picture1.pixelSize, QSize(500, 250));
     QVERIFY(!form->puzzle().GameActive);
-    Puzzle expected;
-    const QSize client = form->clientArea()->size();
-    expected.ComputeLayout(client.width(), client.height(), 500, 250, 4);
-    QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
-    QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
+    const auto expected = tivra::testing::layoutFor(form->clientArea()->size(), {500, 250});
+    QVERIFY(expected);
+    QCOMPARE(form->puzzle().BoardWidth, expected->BoardWidth);
+    QCOMPARE(form->puzzle().BoardHeight, expected->BoardHeight);
 
     // A game started before the dropped picture's turn came keeps its board.
     form->Renunta_Click();

@@ -36,6 +36,8 @@ using tivra::testing::boardFault;
 using tivra::testing::cellCentre;
 using tivra::testing::countColour;
 using tivra::testing::freshHomeGrid;
+using tivra::testing::grabbed;
+using tivra::testing::layoutFor;
 using tivra::testing::SeenMessage;
 using tivra::testing::tableState;
 
@@ -138,6 +140,7 @@ private:
     }
     QString fault() const { return boardFault(form->puzzle(), form->surfaces().window, homes()); }
     QImage shown() const { return form->surfaces().window.image().copy(); }
+    QString takenFault(const CellRec& before, QPoint from, QPoint to) const;
 
     std::unique_ptr<Form1> form;
     QTemporaryDir dir;
@@ -150,6 +153,25 @@ void Form1Test::init() {
 
 void Form1Test::cleanup() {
     form.reset();
+}
+
+// What is wrong with a piece's move from source cell `from` (as `before`
+// held it) into receiving cell `to`: its slot still full, the cell holding
+// another piece, or the free place elsewhere than the slot it left.
+QString Form1Test::takenFault(const CellRec& before, QPoint from, QPoint to) const {
+    const Puzzle& p = form->puzzle();
+    const CellRec& cell = p.Board(kReceiving, to.x(), to.y());
+    if (p.Board(kSource, from.x(), from.y()).Full != kFalse)
+        return QStringLiteral("the slot is still full");
+    if (cell.PieceCol != before.PieceCol || cell.PieceRow != before.PieceRow)
+        return QStringLiteral("the cell holds piece (%1, %2), not (%3, %4)")
+            .arg(cell.PieceCol)
+            .arg(cell.PieceRow)
+            .arg(before.PieceCol)
+            .arg(before.PieceRow);
+    if (QPoint(p.FreeCol, p.FreeRow) != from)
+        return QStringLiteral("the free place is (%1, %2)").arg(p.FreeCol).arg(p.FreeRow);
+    return {};
 }
 
 void Form1Test::moveCursorTo(int col, int row) {
@@ -185,10 +207,10 @@ void Form1Test::startsIdleWithTheWholePicture() {
     // The client area is all under the menu bar and the layout uses it all.
     const QSize client = form->clientArea()->size();
     QCOMPARE(form->puzzle().scaleWidth(), client.width());
-    Puzzle expected;
-    expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
-    QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
-    QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
+    const auto expected = layoutFor(client, {400, 339});
+    QVERIFY(expected);
+    QCOMPARE(form->puzzle().BoardHeight, expected->BoardHeight);
+    QCOMPARE(form->puzzle().BoardWidth, expected->BoardWidth);
     QCOMPARE(fault(), QString());
     QCOMPARE(countColour(shown(), kCursorColour), 0);
     // The built-in picture shows the detail of the board's own size, not
@@ -196,8 +218,7 @@ void Form1Test::startsIdleWithTheWholePicture() {
     const auto seen = tivra::testing::builtInSharpness(form->puzzle(), form->surfaces().window);
     QVERIFY2(seen.looksSharp(), qPrintable(seen.describe()));
     // The widget shows the surface 1:1.
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     QCOMPARE(onScreen, form->surfaces().window.image());
 }
 
@@ -211,11 +232,10 @@ void Form1Test::firstFrameIsLaidOutOnceAtItsSize() {
     QVERIFY(QTest::qWaitForWindowExposed(&fresh));
     const QSize client = fresh.clientArea()->size();
     QCOMPARE(fresh.surfaces().window.size(), client);
-    Puzzle expected;
-    expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
-    QCOMPARE(fresh.puzzle().BoardWidth, expected.BoardWidth);
-    QCOMPARE(fresh.clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32),
-             fresh.surfaces().window.image());
+    const auto expected = layoutFor(client, {400, 339});
+    QVERIFY(expected);
+    QCOMPARE(fresh.puzzle().BoardWidth, expected->BoardWidth);
+    QCOMPARE(grabbed(*fresh.clientArea()), fresh.surfaces().window.image());
     // A command before the first frame finds the board laid out.
     Form1 early;
     early.show();
@@ -338,11 +358,7 @@ void Form1Test::takeAndReturnByClicks() {
     QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
 
     click(Qt::RightButton, cellCentre(p, kSource, 2, 1));
-    QCOMPARE(p.Board(kSource, 2, 1).Full, kFalse);
-    QCOMPARE(p.Board(kReceiving, 0, 0).PieceCol, slot.PieceCol);
-    QCOMPARE(p.Board(kReceiving, 0, 0).PieceRow, slot.PieceRow);
-    QCOMPARE(p.FreeCol, 2);
-    QCOMPARE(p.FreeRow, 1);
+    QCOMPARE(takenFault(slot, {2, 1}, {0, 0}), QString());
     QCOMPARE(fault(), QString());
 
     // A right-click on a full cursor cell does nothing.
@@ -354,8 +370,7 @@ void Form1Test::takeAndReturnByClicks() {
     QCOMPARE(p.Board(kSource, 2, 1).Full, kTrue);
     QCOMPARE(fault(), QString());
     // The window shows what the surface holds.
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     QCOMPARE(onScreen, form->surfaces().window.image());
 }
 
@@ -432,8 +447,7 @@ void Form1Test::referencePictureToggles() {
     // Presses reach the picture, not the board.
     QTest::mouseClick(overlay, Qt::RightButton, {}, cellCentre(p, kSource, 1, 1));
     QCOMPARE(p.Board(kReceiving, 0, 0).Full, kFalse);
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     // A 2-pixel sunken frame, the picture's first pixel just inside it.
     const Surface& picture2 = form->surfaces().Picture2;
     QCOMPARE(picture2.size(), form->clientArea()->size() - QSize(4, 4));
@@ -527,11 +541,10 @@ void Form1Test::hugePhotoLoads() {
     QVERIFY(tivra::testing::loadPicture(*form, dir.filePath("huge.jpg")));
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(8000, 6000));
     QVERIFY(form->surfaces().Picture1.image.width() < 8000);
-    Puzzle expected;
-    const QSize client = form->clientArea()->size();
-    expected.ComputeLayout(client.width(), client.height(), 8000, 6000, 4);
-    QCOMPARE(form->puzzle().BoardWidth, expected.BoardWidth);
-    QCOMPARE(form->puzzle().BoardHeight, expected.BoardHeight);
+    const auto expected = layoutFor(form->clientArea()->size(), {8000, 6000});
+    QVERIFY(expected);
+    QCOMPARE(form->puzzle().BoardWidth, expected->BoardWidth);
+    QCOMPARE(form->puzzle().BoardHeight, expected->BoardHeight);
     const QRgb middle = shown().pixel(cellCentre(form->puzzle(), kSource, 1, 1));
     QVERIFY(tivra::testing::colourDistance(middle, qRgb(20, 120, 220)) < 8); // JPEG is near
 }
@@ -555,9 +568,7 @@ void Form1Test::resizeDuringAGameKeepsEveryPiece() {
     // The smallest window still has a playable 10 x 10 board.
     form->resize(100, 100);
     QTRY_VERIFY(form->clientArea()->width() >= 320);
-    Puzzle smallest;
-    QVERIFY(smallest.ComputeLayout(form->clientArea()->width(), form->clientArea()->height(), 400,
-                                   339, 10));
+    QVERIFY(layoutFor(form->clientArea()->size(), {400, 339}, 10));
 }
 
 // A window grown past its screen needs the photo decoded again for the
@@ -893,11 +904,7 @@ void Form1Test::tapsPlayAsClicks() {
 
     const CellRec slot = p.Board(kSource, 3, 2);
     tap(cellCentre(p, kSource, 3, 2));
-    QCOMPARE(p.Board(kSource, 3, 2).Full, kFalse);
-    QCOMPARE(p.Board(kReceiving, 2, 1).PieceCol, slot.PieceCol);
-    QCOMPARE(p.Board(kReceiving, 2, 1).PieceRow, slot.PieceRow);
-    QCOMPARE(p.FreeCol, 3);
-    QCOMPARE(p.FreeRow, 2);
+    QCOMPARE(takenFault(slot, {3, 2}, {2, 1}), QString());
     QCOMPARE(fault(), QString());
 
     // The cursor cell full: a tap on a piece takes nothing.
@@ -916,8 +923,7 @@ void Form1Test::tapsPlayAsClicks() {
     QCOMPARE(p.CursorCol, 2);
     QCOMPARE(p.CursorRow, 1);
     QCOMPARE(fault(), QString());
-    const QImage onScreen =
-        form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onScreen = grabbed(*form->clientArea());
     QCOMPARE(onScreen, form->surfaces().window.image());
 }
 
@@ -1042,9 +1048,7 @@ void Form1Test::heldOrShakyFingersStillTap() {
     finger().move(0, piece + QPoint(near / 2, near / 2));
     finger().move(0, piece + QPoint(-near / 2, 1));
     finger().release(0, piece + QPoint(1 - near, 0));
-    QCOMPARE(p.Board(kSource, 1, 1).Full, kFalse);
-    QCOMPARE(p.Board(kReceiving, 3, 0).PieceCol, slot.PieceCol);
-    QCOMPARE(p.Board(kReceiving, 3, 0).PieceRow, slot.PieceRow);
+    QCOMPARE(takenFault(slot, {1, 1}, {3, 0}), QString());
     // Lifted past the drag distance, it was no tap: a drag from a placed
     // piece, which moves nothing.
     const QList<int> state = tableState(p);

@@ -123,13 +123,13 @@ void ScaledScreenTest::surfacesHoldTheScreensPixels() {
     const Surface& window = form->surfaces().window;
     QCOMPARE(window.size(), surfaceOnDevice(client, ratio()));
     // The layout is the board's own, in the client's pixels.
-    Puzzle expected;
-    expected.ComputeLayout(client.width(), client.height(), 400, 339, 4);
+    const auto expected = tivra::testing::layoutFor(client, {400, 339});
+    QVERIFY(expected);
     const Puzzle& p = form->puzzle();
-    QCOMPARE(p.BoardWidth, expected.BoardWidth);
-    QCOMPARE(p.CellHeight, expected.CellHeight);
+    QCOMPARE(p.BoardWidth, expected->BoardWidth);
+    QCOMPARE(p.CellHeight, expected->CellHeight);
     // The view shows the surface pixel for pixel.
-    QImage shown = form->clientArea()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage shown = tivra::testing::grabbed(*form->clientArea());
     shown.setDevicePixelRatio(1);
     // (A grab is as many whole device pixels as the client covers; the
     // surface holds the last one it covers in part too.)

@@ -1,7 +1,9 @@
 // A long game of random events through the real main window: whatever is
-// pressed, clicked, resized or loaded, the board stays whole.
+// pressed, clicked, resized, moved to another screen or loaded, the board
+// stays whole.
 //   TIVRA_SOAK_SEED=n TIVRA_SOAK_EVENTS=n replay or lengthen a run.
 #include "BoardPixels.h"
+#include "SeededRandom.h"
 #include "UiDriving.h"
 #include "app/Form1.h"
 #include "app/Form2.h"
@@ -13,15 +15,17 @@
 #include <QAction>
 #include <QBuffer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
-#include <random>
 #include <tuple>
 
 using namespace tivra;
@@ -54,7 +58,7 @@ private slots:
     void randomEventsKeepTheBoardWhole();
 
 private:
-    int pick(int n) { return static_cast<int>(gen() % static_cast<unsigned>(n)); }
+    int pick(int n) { return random.below(n); }
     void key(Qt::Key k) { QTest::keyClick(form->clientArea(), k); }
     // A function key pressed in the main window.
     void shortcut(Qt::Key k) {
@@ -68,20 +72,27 @@ private:
     double ratio() const { return form->clientArea()->devicePixelRatioF(); }
     QPoint randomPointIn(int side);
     int decodedAgain = 0;
+    int screenMoves = 0;
+    int decodedAgainOnAnotherScreen = 0;
     void touch(const QList<Touch>& points);
     QPointF randomTouchPoint();
     void randomTouch();
+    QPoint drawnCellMiddle(int side, int col, int row);
+    void solveWith(const std::function<void(int col, int row)>& sendBack,
+                   const std::function<void(int col, int row)>& fetch);
     void solve();
     void solveByTaps();
     void solveByKeys();
     void options();
     void loadSomething();
     void resize();
+    void moveToAnotherScreen();
+    void playWhileDecodedAgain();
     QString fault();
     const tivra::testing::FreshBoard& expected();
 
     std::unique_ptr<Form1> form;
-    std::mt19937 gen;
+    tivra::testing::SeededRandom random;
     QTemporaryDir dir;
     QStringList pictures;
     std::map<std::tuple<qint64, int, int, int>, tivra::testing::FreshBoard> cache;
@@ -187,112 +198,96 @@ void SoakTest::randomTouch() {
     }
 }
 
-// A player who finishes the picture: wrong pieces back first, then every
-// piece home, the last click winning.
-void SoakTest::solve() {
+// Where a player aims at a cell on a screen scaled by a fraction: the
+// middle of the cell as drawn, in device pixels (a tiny cell's middle in the
+// layout may fall on its outline).
+QPoint SoakTest::drawnCellMiddle(int side, int col, int row) {
+    const int line = tivra::lineOnDevice(ratio());
+    return tivra::testing::deviceCell(form->puzzle(), side, col, row, ratio())
+        .adjusted(line, line, 0, 0)
+        .center();
+}
+
+// What every player who finishes the picture does: the whole picture hidden
+// first, each wrong piece sent back, then each empty cell filled until the
+// last move wins. Nothing between games.
+void SoakTest::solveWith(const std::function<void(int col, int row)>& sendBack,
+                         const std::function<void(int col, int row)>& fetch) {
     Puzzle& p = form->puzzle();
     if (!p.GameActive)
         return;
     if (form->surfaces().Picture2.Visible())
         shortcut(Qt::Key_F9);
     const int n = p.gridSize();
-    // The middle of a cell as drawn: on a scaled screen a tiny cell's middle
-    // in the layout may fall on its outline.
-    auto pressCell = [&](int side, int col, int row, Qt::MouseButton button) {
-        if (ratio() == 1.0) {
-            pressAt(tivra::testing::cellCentre(p, side, col, row), button);
-            return;
-        }
-        const int line = tivra::lineOnDevice(ratio());
-        pressAtDevicePixel(tivra::testing::deviceCell(p, side, col, row, ratio())
-                               .adjusted(line, line, 0, 0)
-                               .center(),
-                           button);
-    };
     for (int row = 0; row < n; ++row)
         for (int col = 0; col < n; ++col) {
             const CellRec& cell = p.Board(kReceiving, col, row);
             if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row))
-                pressCell(kReceiving, col, row, Qt::LeftButton);
+                sendBack(col, row);
         }
     for (int row = 0; row < n && p.GameActive; ++row)
-        for (int col = 0; col < n && p.GameActive; ++col) {
-            if (p.Board(kReceiving, col, row).Full == kTrue)
-                continue;
-            if (!tivra::testing::arrowsTo(*form, false, col, row))
-                qFatal("the arrows did not reach (%d, %d)", col, row);
-            const QPoint slot = tivra::testing::slotOf(p, col, row);
-            pressCell(kSource, slot.x(), slot.y(), Qt::RightButton);
-        }
+        for (int col = 0; col < n && p.GameActive; ++col)
+            if (p.Board(kReceiving, col, row).Full != kTrue)
+                fetch(col, row);
 }
 
-// The same player with a finger only: a tap sends a wrong piece back, a tap
-// on a cell moves the cursor there and a tap on its piece fetches it.
+// With the mouse: a left-click sends a piece back, the arrows bring the
+// cursor to the cell and a right-click fetches its piece.
+void SoakTest::solve() {
+    const Puzzle& p = form->puzzle();
+    auto pressCell = [&](int side, int col, int row, Qt::MouseButton button) {
+        if (ratio() == 1.0)
+            pressAt(tivra::testing::cellCentre(p, side, col, row), button);
+        else
+            pressAtDevicePixel(drawnCellMiddle(side, col, row), button);
+    };
+    solveWith([&](int col, int row) { pressCell(kReceiving, col, row, Qt::LeftButton); },
+              [&](int col, int row) {
+                  if (!tivra::testing::arrowsTo(*form, false, col, row))
+                      qFatal("the arrows did not reach (%d, %d)", col, row);
+                  const QPoint slot = tivra::testing::slotOf(p, col, row);
+                  pressCell(kSource, slot.x(), slot.y(), Qt::RightButton);
+              });
+}
+
+// With a finger only: a tap sends a wrong piece back, a tap on a cell moves
+// the cursor there and a tap on its piece fetches it.
 void SoakTest::solveByTaps() {
-    Puzzle& p = form->puzzle();
-    if (!p.GameActive)
-        return;
-    if (form->surfaces().Picture2.Visible())
-        shortcut(Qt::Key_F9);
-    const int n = p.gridSize();
+    const Puzzle& p = form->puzzle();
     auto tapCell = [&](int side, int col, int row) {
         QPointF at;
         if (ratio() == 1.0) {
             at = tivra::testing::cellCentre(p, side, col, row);
         } else {
-            const int line = tivra::lineOnDevice(ratio());
-            const QPoint pixel = tivra::testing::deviceCell(p, side, col, row, ratio())
-                                     .adjusted(line, line, 0, 0)
-                                     .center();
+            const QPoint pixel = drawnCellMiddle(side, col, row);
             at = QPointF(pixel.x() / ratio(), pixel.y() / ratio());
         }
         touch({{0, QEventPoint::State::Pressed, at}});
         touch({{0, QEventPoint::State::Released, at}});
     };
-    for (int row = 0; row < n; ++row)
-        for (int col = 0; col < n; ++col) {
-            const CellRec& cell = p.Board(kReceiving, col, row);
-            if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row))
-                tapCell(kReceiving, col, row);
-        }
-    for (int row = 0; row < n && p.GameActive; ++row)
-        for (int col = 0; col < n && p.GameActive; ++col) {
-            if (p.Board(kReceiving, col, row).Full == kTrue)
-                continue;
-            tapCell(kReceiving, col, row);
-            if (p.CursorCol != col || p.CursorRow != row)
-                qFatal("a tap did not bring the cursor to (%d, %d)", col, row);
-            const QPoint slot = tivra::testing::slotOf(p, col, row);
-            tapCell(kSource, slot.x(), slot.y());
-        }
+    solveWith([&](int col, int row) { tapCell(kReceiving, col, row); },
+              [&](int col, int row) {
+                  tapCell(kReceiving, col, row);
+                  if (p.CursorCol != col || p.CursorRow != row)
+                      qFatal("a tap did not bring the cursor to (%d, %d)", col, row);
+                  const QPoint slot = tivra::testing::slotOf(p, col, row);
+                  tapCell(kSource, slot.x(), slot.y());
+              });
 }
 
-// The same player without a mouse: Return sends wrong pieces back, Tab and
-// Space fetch each missing piece.
+// Without a mouse: Return sends wrong pieces back, Tab and Space fetch each
+// missing piece.
 void SoakTest::solveByKeys() {
-    Puzzle& p = form->puzzle();
-    if (!p.GameActive)
-        return;
-    if (form->surfaces().Picture2.Visible())
-        shortcut(Qt::Key_F9);
-    const int n = p.gridSize();
-    auto arrowsTo = [&](bool onSource, int col, int row) {
-        if (!tivra::testing::arrowsTo(*form, onSource, col, row))
-            qFatal("the arrows did not reach (%d, %d) on side %d", col, row, int(onSource));
-    };
-    for (int row = 0; row < n; ++row)
-        for (int col = 0; col < n; ++col) {
-            const CellRec& cell = p.Board(kReceiving, col, row);
-            if (cell.Full == kTrue && (cell.PieceCol != col || cell.PieceRow != row)) {
-                arrowsTo(false, col, row);
-                key(Qt::Key_Return);
-            }
-        }
-    for (int row = 0; row < n && p.GameActive; ++row)
-        for (int col = 0; col < n && p.GameActive; ++col)
-            if (p.Board(kReceiving, col, row).Full != kTrue &&
-                !tivra::testing::takeHomeByKeys(*form, col, row, Qt::Key_Space))
+    solveWith(
+        [&](int col, int row) {
+            if (!tivra::testing::arrowsTo(*form, false, col, row))
+                qFatal("the arrows did not reach (%d, %d) on side 0", col, row);
+            key(Qt::Key_Return);
+        },
+        [&](int col, int row) {
+            if (!tivra::testing::takeHomeByKeys(*form, col, row, Qt::Key_Space))
                 qFatal("piece (%d, %d) could not be fetched by keys", col, row);
+        });
 }
 
 void SoakTest::options() {
@@ -330,6 +325,44 @@ void SoakTest::resize() {
     form->resize(300 + pick(screen.width() * 3 / 2 - 300),
                  200 + pick(screen.height() * 3 / 2 - 200));
     QCoreApplication::processEvents();
+    playWhileDecodedAgain();
+}
+
+// Onto another screen, as a player drags the window there, sometimes grown
+// to fill it: on a screen of a higher ratio or a larger one a photo is
+// decoded again, and keys and presses meanwhile must move nothing.
+void SoakTest::moveToAnotherScreen() {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    const int count = static_cast<int>(screens.size());
+    const int from = static_cast<int>(screens.indexOf(form->screen()));
+    QScreen* to = screens.at((from + 1 + pick(count - 1)) % count);
+    const QSize room = to->availableGeometry().size() - QSize(40, 80);
+    // Sized to fit first: a window moves to the screen under its middle.
+    form->resize(pick(2) ? room : form->size().boundedTo(room));
+    form->move(to->geometry().topLeft() + QPoint(pick(40), pick(40)));
+    if (!QTest::qWaitFor([&] { return form->screen() == to; }))
+        qFatal("the window did not reach screen %s", qPrintable(to->name()));
+    // The board is drawn again for a new ratio when it is next painted.
+    // Under the whole picture it is not painted, and keeps the old screen's
+    // ratio until the picture is hidden: the player hides it here, and the
+    // board must then follow.
+    if (form->surfaces().Picture2.Visible() && form->surfaces().window.ratio() != ratio())
+        shortcut(Qt::Key_F9);
+    // A photo the new screen needs decoded again is awaited first.
+    auto drawnForTheScreen = [&] { return form->surfaces().window.ratio() == ratio(); };
+    if (!QTest::qWaitFor([&] { return form->pictureLoading().busy() || drawnForTheScreen(); }))
+        qFatal("the board was not drawn again for screen %s", qPrintable(to->name()));
+    ++screenMoves;
+    const int before = decodedAgain;
+    playWhileDecodedAgain();
+    decodedAgainOnAnotherScreen += decodedAgain - before;
+    if (!QTest::qWaitFor(drawnForTheScreen))
+        qFatal("the board was not laid out for screen %s", qPrintable(to->name()));
+}
+
+// A photo decoded again for a larger board: keys and presses meanwhile must
+// move nothing, and the game goes on once it is back.
+void SoakTest::playWhileDecodedAgain() {
     if (!form->pictureLoading().busy())
         return;
     ++decodedAgain;
@@ -388,7 +421,7 @@ QString SoakTest::fault() {
 void SoakTest::randomEventsKeepTheBoardWhole() {
     const unsigned seed = envNumber("TIVRA_SOAK_SEED", 20261207);
     const unsigned events = envNumber("TIVRA_SOAK_EVENTS", 20000);
-    gen.seed(seed);
+    random.seed(seed);
 
     // Pictures to load between games, good and bad.
     auto save = [&](const QString& name, const QImage& image, const char* format) {
@@ -410,6 +443,14 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
     form = tivra::testing::openGameWindow(seed);
     QVERIFY(form);
     tivra::testing::MessageBoxAnswerer answerer;
+    // With screens to move to, the game starts on a camera's photo, large
+    // enough that a screen of twice the ratio or the size needs it decoded
+    // again, and it is among the pictures loaded later.
+    const bool screensToMoveTo = QGuiApplication::screens().size() > 1;
+    if (screensToMoveTo) {
+        save("camera.jpg", tivra::testing::codedPicture(6000, 4000), "JPG");
+        QVERIFY(tivra::testing::loadPicture(*form, pictures.last()));
+    }
 
     // A player closes a message box before going on (one that tells of a
     // refused picture comes once the load has ended).
@@ -460,8 +501,15 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
             what = "options";
             options();
         } else if (roll < 900) {
-            what = "resize";
-            resize();
+            // Another screen only where there is one: on a single screen the
+            // events are drawn as they always were.
+            if (screensToMoveTo && pick(2)) {
+                what = "another screen";
+                moveToAnotherScreen();
+            } else {
+                what = "resize";
+                resize();
+            }
         } else if (roll < 930) {
             what = "load";
             loadSomething();
@@ -496,6 +544,12 @@ void SoakTest::randomEventsKeepTheBoardWhole() {
           events, wins, answerer.answered(), decodedAgain);
     QVERIFY(decodedAgain > 0);
     QVERIFY(wins > 10);
+    if (screensToMoveTo) {
+        qInfo("%d moves to another screen, %d of them decoding the photo again", screenMoves,
+              decodedAgainOnAnotherScreen);
+        QVERIFY(screenMoves > 0);
+        QVERIFY(decodedAgainOnAnotherScreen > 0);
+    }
     form.reset();
 }
 

@@ -1,9 +1,9 @@
+#include "SeededRandom.h"
 #include "board/Puzzle.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -155,8 +155,8 @@ TEST(Solved, OnlyEveryPieceAtHomeWins) {
 TEST(Shuffle, MovesIdentitiesAsAPermutation) {
     RecordingView view;
     Puzzle p = workedExample(&view);
-    std::mt19937 gen(1234);
-    p.ShuffleBoard([&] { return static_cast<float>(gen() >> 8) / 16777216.0f; });
+    tivra::testing::SeededRandom random(1234);
+    p.ShuffleBoard(random.fractions());
     EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "exchange"), 101);
     EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "refresh"), 101);
 
@@ -177,8 +177,8 @@ TEST(Shuffle, MovesIdentitiesAsAPermutation) {
 TEST(Shuffle, SameSeedSameDeal) {
     auto deal = [](unsigned seed) {
         Puzzle p = workedExample();
-        std::mt19937 gen(seed);
-        p.ShuffleBoard([&] { return static_cast<float>(gen() >> 8) / 16777216.0f; });
+        tivra::testing::SeededRandom random(seed);
+        p.ShuffleBoard(random.fractions());
         std::vector<int> pieces;
         for (int row = 0; row < 4; ++row)
             for (int col = 0; col < 4; ++col)

@@ -2,6 +2,7 @@
 // real Wayland desktop (headless sway, keys from wtype), the screen read back
 // as pixels.
 #include "BoardPixels.h"
+#include "CatalogueFiles.h"
 #include "GnomeShellDesktop.h"
 #include "HeifFiles.h"
 #include "board/Puzzle.h"
@@ -69,6 +70,7 @@ struct SwayWindow {
     QRect client; // the program's own surface
     bool floating = false;
     QString appId; // what the desktop matches to a desktop entry
+    bool operator==(const SwayWindow&) const = default;
 };
 
 // A headless sway desktop, with a keyboard: its seat has none until a
@@ -84,6 +86,8 @@ public:
     void command(const QString& text) const;
     // Gives a window the keyboard, and waits until sway says it has it.
     bool focus(const QString& title) const;
+    // The title of the window with the keyboard.
+    QString focused() const;
 
 private:
     QJsonObject tree(const QString& what) const;
@@ -106,16 +110,26 @@ bool SwayDesktop::start(const QString& mode, const QProcessEnvironment& base) {
     if (!sway_.waitForStarted() ||
         !QTest::qWaitFor([&] { return QFileInfo(socket).exists(); }, 10000))
         return false;
-    QTest::qWait(300);
     env_ = base;
     env_.remove("DISPLAY");
     env_.insert("WAYLAND_DISPLAY", socket);
     env_.insert("XDG_RUNTIME_DIR", clients_.path());
     env_.insert("QT_QPA_PLATFORM", "wayland");
-    const QStringList controls = QDir(runtime_.path()).entryList({"sway-ipc.*.sock"}, QDir::System);
-    if (controls.isEmpty())
+    // Sway takes commands once its control socket answers.
+    const bool answers = QTest::qWaitFor(
+        [&] {
+            const QStringList controls =
+                QDir(runtime_.path()).entryList({"sway-ipc.*.sock"}, QDir::System);
+            if (controls.isEmpty())
+                return false;
+            control_ = runtime_.filePath(controls.first());
+            QProcess swaymsg;
+            swaymsg.start("swaymsg", {"-s", control_, "-t", "get_version"});
+            return swaymsg.waitForFinished(2000) && swaymsg.exitCode() == 0;
+        },
+        10000);
+    if (!answers)
         return false;
-    control_ = runtime_.filePath(controls.first());
     keyboard_.setProcessEnvironment(env_);
     keyboard_.start("wtype", {"-s", "3600000", "-k", "Shift_L"});
     return keyboard_.waitForStarted();
@@ -139,19 +153,20 @@ void SwayDesktop::command(const QString& text) const {
 
 bool SwayDesktop::focus(const QString& title) const {
     command(QStringLiteral("[title=\"^%1$\"] focus").arg(title));
-    auto focused = [this] {
-        std::function<QString(const QJsonObject&)> walk = [&](const QJsonObject& node) {
-            if (node["focused"].toBool())
-                return node["name"].toString();
-            for (const char* children : {"nodes", "floating_nodes"})
-                for (const QJsonValue child : node[children].toArray())
-                    if (const QString found = walk(child.toObject()); !found.isEmpty())
-                        return found;
-            return QString();
-        };
-        return walk(tree("get_tree"));
-    };
     return QTest::qWaitFor([&] { return focused() == title; }, 5000);
+}
+
+QString SwayDesktop::focused() const {
+    std::function<QString(const QJsonObject&)> walk = [&](const QJsonObject& node) {
+        if (node["focused"].toBool())
+            return node["name"].toString();
+        for (const char* children : {"nodes", "floating_nodes"})
+            for (const QJsonValue child : node[children].toArray())
+                if (const QString found = walk(child.toObject()); !found.isEmpty())
+                    return found;
+        return QString();
+    };
+    return walk(tree("get_tree"));
 }
 
 QJsonObject SwayDesktop::tree(const QString& what) const {
@@ -269,7 +284,19 @@ class EndToEndTest : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void playsOnARealScreen();
+    void cleanup();
+    // One game on the X server, played a scenario at a time: each goes on
+    // from where the one before left the game.
+    void startsWithTheWholePictureAndAnEmptyGrid();
+    void shufflesOnF2AndMovesTheCursorByKeys();
+    void takesAndSendsBackPiecesByClicks();
+    void showsTheWholePictureOnF9();
+    void givesUpOnF5();
+    void isWonWithTheKeyboardAlone();
+    void isWonShrunkAsFarAsItGoes();
+    void loadsAPhonesPicturesThroughTheDialog();
+    void opensOptionsAndHelp();
+    void endsWithEveryWindowOnF4();
     void showsTheScreensOwnPixelsWhenScaled_data();
     void showsTheScreensOwnPixelsWhenScaled();
     void endsAtOnceWithAStalledSoundServer();
@@ -285,12 +312,34 @@ private:
     // Keys typed on the Wayland desktop, a few milliseconds apart.
     void wtype(const QStringList& keys);
     bool onWayland() const { return env.contains("WAYLAND_DISPLAY"); }
-    // Starts the game on a fresh sway desktop and waits for its window.
-    void startOnSway(const QString& mode, QProcess& player);
+    // Starts the game on a fresh sway desktop and waits for its window to be
+    // placed for good and painted: sway's view of it.
+    void startOnSway(const QString& mode, QProcess& player, SwayWindow& window);
     void stopSway(QProcess& player);
+    // Gives the main window the keyboard back from a window just opened,
+    // once that one has had it: sway gives a new window the keyboard as it
+    // maps it, which can come after a focus asked for meanwhile.
+    bool focusBackFrom(const QString& opened) {
+        static_cast<void>(QTest::qWaitFor([&] { return sway->focused() == opened; }, 5000));
+        return sway->focus("Have fun!");
+    }
+    // Sway's view of a window once it has placed it for good and the game
+    // has painted it to its far corner.
+    SwayWindow placedOnSway(const QString& title);
+    // Starts the game on the X server and finds its main window.
+    void startOnX(QProcess& player, QString& window, const QProcessEnvironment& with,
+                  const QStringList& args = {});
+    // Gives a window the keyboard and presses keys on it.
+    void pressOn(const QString& window, const QStringList& keys) {
+        xdotool({"windowfocus", "--sync", window});
+        xdotool(QStringList{"key"} + keys);
+    }
     // Finds the board in the window's client area on the screen, below the
     // menu bar, and checks that it is laid out for that area.
     void findBoard(const QImage& shot, const QRect& client);
+    // On a tiling desktop: the Options and Help windows float at their own
+    // sizes, and the main window keeps the tile `main` to itself.
+    void checkFloatingOver(std::map<QString, SwayWindow> windows, const QRect& main);
     QImage screenshot(const QString& name = {});
     // The screen once the game's window shows the board's background under
     // its menu bar (the first frame can come well after the window on a slow
@@ -301,6 +350,10 @@ private:
     // for the checks that follow to tell what is wrong.
     QImage screenOnce(const std::function<bool(const QImage&)>& ready, const QString& name = {},
                       int timeout = 5000);
+    // The screen once two shots in a row agree: nothing left to paint.
+    QImage settledScreen(const QString& name = {}) {
+        return screenOnce([](const QImage&) { return true; }, name);
+    }
     QPoint screenPoint(int side, int col, int row, bool centre = true) const;
     // Tests of a shown screen: a window's client area painted down to its far
     // corner, the cursor drawn on a receiving cell.
@@ -319,6 +372,8 @@ private:
         return shot.pixel(screenPoint(side, col, row));
     }
     bool windowExists(const QString& title);
+    // Whether the X server's keyboard goes to this window.
+    bool hasKeyboard(const QString& title);
     void loadThroughTheDialog(const QString& window, const QString& file, QSize size);
     QImage cellPixels(const QImage& shot, int side, int col, int row) const;
     QStringList keysToSolve(const QImage& home, const QImage& shuffled);
@@ -331,7 +386,22 @@ private:
     int clientLeft = 0;
     int clientTop = 0;
     Puzzle layout;
+
+    // The game the scenarios play, stopped at once when one fails (so no
+    // window is left to the tests after them), and what they leave for the
+    // next: its window, the board at start-up and the board in mid-game.
+    std::unique_ptr<QProcess> playing;
+    QString gameWindow;
+    QImage startup;
+    QImage midGame;
 };
+
+// A scenario goes on with the game the ones before it played.
+#define GO_ON_WITH_THE_GAME()                                                                      \
+    do {                                                                                           \
+        if (!playing)                                                                              \
+            QSKIP("no game to go on with: a scenario before this one failed or did not run");      \
+    } while (false)
 
 QString EndToEndTest::run(const QStringList& args) {
     QProcess process;
@@ -360,8 +430,15 @@ bool EndToEndTest::windowExists(const QString& title) {
     return process.exitCode() == 0 && !process.readAllStandardOutput().trimmed().isEmpty();
 }
 
+bool EndToEndTest::hasKeyboard(const QString& title) {
+    const QString focused = run({"xdotool", "getwindowfocus"});
+    return !focused.isEmpty() &&
+           run({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"})
+               .split('\n')
+               .contains(focused);
+}
+
 QImage EndToEndTest::screenshot(const QString& name) {
-    QTest::qWait(300); // let the program finish painting
     const QString file = work.filePath("shot.png");
     if (onWayland())
         run({"grim", file});
@@ -458,7 +535,7 @@ void EndToEndTest::loadThroughTheDialog(const QString& window, const QString& fi
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "F8"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Incarca Poza"), 5000);
-    QTest::qWait(300);
+    QTRY_VERIFY_WITH_TIMEOUT(hasKeyboard("Incarca Poza"), 5000); // else the name goes nowhere
     xdotool({"type", "--delay", "5", file});
     xdotool({"key", "Return"});
     QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Incarca Poza"), 5000);
@@ -509,22 +586,34 @@ void EndToEndTest::initTestCase() {
 }
 
 void EndToEndTest::cleanupTestCase() {
+    playing.reset();
     server.terminate();
     server.waitForFinished();
 }
 
-void EndToEndTest::playsOnARealScreen() {
-    QProcess game; // killed if a check fails, so no window is left to the tests after it
-    startGame(game, env);
-    QVERIFY(game.waitForStarted());
-    const QString window =
-        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
-    QVERIFY(!window.isEmpty());
-    xdotool({"windowfocus", "--sync", window});
+void EndToEndTest::cleanup() {
+    if (QTest::currentTestFailed())
+        playing.reset(); // killed with its windows
+}
 
-    // Start-up: find the client area under the menu bar and lay the board out
-    // as the game must have.
-    QImage shot = windowShown("startup", 200, clientTop);
+void EndToEndTest::startOnX(QProcess& player, QString& window, const QProcessEnvironment& with,
+                            const QStringList& args) {
+    startGame(player, with, args);
+    QVERIFY(player.waitForStarted());
+    window = run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
+    QVERIFY(!window.isEmpty());
+}
+
+// Start-up: find the client area under the menu bar and lay the board out as
+// the game must have.
+void EndToEndTest::startsWithTheWholePictureAndAnEmptyGrid() {
+    playing = std::make_unique<QProcess>();
+    startOnX(*playing, gameWindow, env);
+    if (QTest::currentTestFailed())
+        return;
+    xdotool({"windowfocus", "--sync", gameWindow});
+
+    const QImage shot = windowShown("startup", 200, clientTop);
     QCOMPARE(shot.size(), kScreen);
     QVERIFY2(clientTop > 5 && clientTop < 100, "no menu bar above the board");
     QVERIFY(layout.ComputeLayout(kScreen.width(), kScreen.height() - clientTop, 400, 339, 4));
@@ -535,11 +624,15 @@ void EndToEndTest::playsOnARealScreen() {
     QCOMPARE(pixelAt(shot, kReceiving, 1, 1), kWindowBackground);
     QVERIFY(pixelAt(shot, kSource, 1, 1) != kWindowBackground);   // the picture
     QCOMPARE(shot.pixel(corner + QPoint(10, 0)), kOutlineColour); // no cursor yet
-    const QImage startup = shot;
+    startup = shot;
+}
 
-    // F2 shuffles and shows the cursor; the arrow keys move it.
+// F2 shuffles and shows the cursor; the arrow keys move it.
+void EndToEndTest::shufflesOnF2AndMovesTheCursorByKeys() {
+    GO_ON_WITH_THE_GAME();
+    const QPoint corner = screenPoint(kReceiving, 0, 0, false);
     xdotool({"key", "F2"});
-    shot = screenOnce(cursorAt(0, 0), "new-game");
+    QImage shot = screenOnce(cursorAt(0, 0), "new-game");
     QCOMPARE(shot.pixel(corner + QPoint(10, 0)), kCursorColour);
     QVERIFY(shot.copy(QRect(screenPoint(kSource, 0, 0, false),
                             QSize(layout.BoardWidth, layout.BoardHeight))) !=
@@ -550,8 +643,12 @@ void EndToEndTest::playsOnARealScreen() {
     const QPoint second = screenPoint(kReceiving, 1, 0, false);
     QCOMPARE(shot.pixel(second + QPoint(10, 0)), kCursorColour);
     QCOMPARE(shot.pixel(corner + QPoint(10, 0)), kOutlineColour);
+}
 
-    // A right-click takes a piece into the cursor cell, a left-click sends it back.
+// A right-click takes a piece into the cursor cell, a left-click sends it back.
+void EndToEndTest::takesAndSendsBackPiecesByClicks() {
+    GO_ON_WITH_THE_GAME();
+    QImage shot = screenOnce(cursorAt(1, 0));
     const QRgb piece = pixelAt(shot, kSource, 2, 1);
     const QPoint slot = screenPoint(kSource, 2, 1);
     xdotool({"mousemove", "--sync", QString::number(slot.x()), QString::number(slot.y()), "click",
@@ -568,11 +665,14 @@ void EndToEndTest::playsOnARealScreen() {
         [&](const QImage& shown) { return pixelAt(shown, kReceiving, 1, 0) == kWindowBackground; });
     QCOMPARE(pixelAt(shot, kReceiving, 1, 0), kWindowBackground);
     QCOMPARE(pixelAt(shot, kSource, 2, 1), piece);
-    const QImage board = shot;
+    midGame = shot;
+}
 
-    // F9 shows the whole picture over everything; F9 again gives the board back.
+// F9 shows the whole picture over everything; F9 again gives the board back.
+void EndToEndTest::showsTheWholePictureOnF9() {
+    GO_ON_WITH_THE_GAME();
     xdotool({"key", "F9"});
-    shot = screenOnce(
+    const QImage shot = screenOnce(
         [](const QImage& shown) {
             return shown.pixel(kScreen.width() - 5, kScreen.height() - 5) == kFaceColour;
         },
@@ -593,16 +693,22 @@ void EndToEndTest::playsOnARealScreen() {
     QCOMPARE(shot.pixel(2 + layout.BoardWidth, clientTop + 100), kFaceColour);
     QVERIFY(!near(shot.pixel(1 + layout.BoardWidth, clientTop + 100), kFaceColour));
     xdotool({"key", "F9"});
-    QTRY_COMPARE_WITH_TIMEOUT(screenshot(), board, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(screenshot(), midGame, 5000);
+}
 
-    // F5 gives up: the whole picture again, as at start-up.
+// F5 gives up: the whole picture again, as at start-up.
+void EndToEndTest::givesUpOnF5() {
+    GO_ON_WITH_THE_GAME();
     xdotool({"key", "F5"});
     QTRY_COMPARE_WITH_TIMEOUT(screenshot(), startup, 5000);
+}
 
-    // A whole game with the keyboard alone, the congratulation closed with
-    // Return too.
+// A whole game with the keyboard alone, the congratulation closed with
+// Return too.
+void EndToEndTest::isWonWithTheKeyboardAlone() {
+    GO_ON_WITH_THE_GAME();
     xdotool({"key", "F2"});
-    QStringList keys = keysToSolve(startup, screenOnce(cursorAt(0, 0), "keyboard-game"));
+    const QStringList keys = keysToSolve(startup, screenOnce(cursorAt(0, 0), "keyboard-game"));
     QVERIFY(!keys.isEmpty());
     xdotool(QStringList{"key", "--delay", "15"} + keys);
     QVERIFY(!windowExists("Tivra"));
@@ -610,28 +716,34 @@ void EndToEndTest::playsOnARealScreen() {
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Tivra"), 5000);
     xdotool({"key", "Return"});
     QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Tivra"), 5000);
-    xdotool({"windowfocus", "--sync", window});
+    xdotool({"windowfocus", "--sync", gameWindow});
     QTRY_COMPARE_WITH_TIMEOUT(screenshot("keyboard-win"), startup, 5000);
+}
 
-    // Shrunk as far as it goes during a game, the window keeps a board that
-    // can be won, and Give Up and New Game still work there.
+// Shrunk as far as it goes during a game, the window keeps a board that can
+// be won, and Give Up and New Game still work there.
+void EndToEndTest::isWonShrunkAsFarAsItGoes() {
+    GO_ON_WITH_THE_GAME();
     xdotool({"key", "F2"});
-    xdotool({"windowsize", "--sync", window, "60", "40"});
+    xdotool({"windowsize", "--sync", gameWindow, "60", "40"});
     QString geometry;
     int width = 0;
     int height = 0;
     const bool sized = QTest::qWaitFor( // the game sizes itself back up to its least size
         [&] {
-            geometry = run({"xdotool", "getwindowgeometry", "--shell", window});
+            geometry = run({"xdotool", "getwindowgeometry", "--shell", gameWindow});
             width = geometry.section("WIDTH=", 1).section('\n', 0, 0).toInt();
             height = geometry.section("HEIGHT=", 1).section('\n', 0, 0).toInt();
             return width >= 320 && height - clientTop >= 240;
         },
         5000);
     QVERIFY2(sized, qPrintable(geometry));
-    QTest::qWait(300);
     QVERIFY(layout.ComputeLayout(width, height - clientTop, 400, 339, 4));
     layout.InitCells();
+    // The board laid out again for the least size: its last receiving cell drawn.
+    screenOnce([&](const QImage& shown) {
+        return shown.pixel(screenPoint(kReceiving, 3, 3, false)) == kOutlineColour;
+    });
     xdotool({"key", "F5"});
     const QImage small = screenOnce( // the whole picture back, no cursor
         [&](const QImage& shown) {
@@ -641,24 +753,20 @@ void EndToEndTest::playsOnARealScreen() {
         "shrunk");
     QCOMPARE(small.pixel(screenPoint(kReceiving, 3, 3, false)), kOutlineColour);
     xdotool({"key", "F2"});
-    keys = keysToSolve(small, screenOnce(cursorAt(0, 0), "shrunk-game"));
+    const QStringList keys = keysToSolve(small, screenOnce(cursorAt(0, 0), "shrunk-game"));
     QVERIFY(!keys.isEmpty());
     xdotool(QStringList{"key", "--delay", "15"} + keys + QStringList{"Return"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Tivra"), 5000);
     xdotool({"key", "Return"});
     QTRY_VERIFY_WITH_TIMEOUT(!windowExists("Tivra"), 5000);
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"windowsize", "--sync", window, QString::number(kScreen.width()),
+    xdotool({"windowfocus", "--sync", gameWindow});
+    xdotool({"windowsize", "--sync", gameWindow, QString::number(kScreen.width()),
              QString::number(kScreen.height())});
+}
 
-    // A phone's pictures through the dialog: HEIC, AVIF and a motion photo.
-    auto ramp = [](int width, int height) {
-        QImage image(width, height, QImage::Format_RGB32);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, 60));
-        return image;
-    };
+// A phone's pictures through the dialog: HEIC, AVIF and a motion photo.
+void EndToEndTest::loadsAPhonesPicturesThroughTheDialog() {
+    GO_ON_WITH_THE_GAME();
     const QString heic = work.filePath("IMG_2041.HEIC");
     const QString avif = work.filePath("ramp.avif");
     const QString motion = work.filePath("PXL_MP.jpg");
@@ -666,32 +774,38 @@ void EndToEndTest::playsOnARealScreen() {
         QFile file(name);
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     };
-    QVERIFY(save(heic, tivra::testing::heifFile(ramp(800, 600), tivra::testing::HeifCodec::Hevc)));
-    QVERIFY(save(avif, tivra::testing::heifFile(ramp(600, 600), tivra::testing::HeifCodec::Av1)));
-    QVERIFY(ramp(800, 600).save(motion, "JPG", 90));
+    QVERIFY(save(heic, tivra::testing::heifFile(tivra::testing::scene(800, 600, 60),
+                                                tivra::testing::HeifCodec::Hevc)));
+    QVERIFY(save(avif, tivra::testing::heifFile(tivra::testing::scene(600, 600, 60),
+                                                tivra::testing::HeifCodec::Av1)));
+    QVERIFY(tivra::testing::scene(800, 600, 60).save(motion, "JPG", 90));
     {
         QFile file(motion); // the video after the picture, with a stray scan marker
         QVERIFY(file.open(QIODevice::Append));
         file.write(QByteArray(300000, '\x5A') + "\xFF\xDA" + QByteArray(300000, '\x11'));
     }
-    loadThroughTheDialog(window, heic, QSize(800, 600));
-    loadThroughTheDialog(window, avif, QSize(600, 600));
-    loadThroughTheDialog(window, motion, QSize(800, 600));
-    xdotool({"windowfocus", "--sync", window});
+    loadThroughTheDialog(gameWindow, heic, QSize(800, 600));
+    loadThroughTheDialog(gameWindow, avif, QSize(600, 600));
+    loadThroughTheDialog(gameWindow, motion, QSize(800, 600));
+}
 
-    xdotool({"key", "F3"});
+void EndToEndTest::opensOptionsAndHelp() {
+    GO_ON_WITH_THE_GAME();
+    pressOn(gameWindow, {"F3"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "F1"});
+    pressOn(gameWindow, {"F1"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
-    screenshot("windows");
+    settledScreen("windows");
+}
 
-    // F4 ends the program, every window with it, with status 0.
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "F4"});
-    QVERIFY(game.waitForFinished(5000));
-    QCOMPARE(game.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(game.exitCode(), 0);
+// F4 ends the program, every window with it, with status 0.
+void EndToEndTest::endsWithEveryWindowOnF4() {
+    GO_ON_WITH_THE_GAME();
+    pressOn(gameWindow, {"F4"});
+    QVERIFY(playing->waitForFinished(5000));
+    QCOMPARE(playing->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(playing->exitCode(), 0);
+    playing.reset();
 }
 
 void EndToEndTest::showsTheScreensOwnPixelsWhenScaled_data() {
@@ -717,11 +831,10 @@ void EndToEndTest::showsTheScreensOwnPixelsWhenScaled() {
     QProcess scaled;
     QProcessEnvironment scaledEnv = env;
     scaledEnv.insert("QT_SCALE_FACTOR", QString::number(scale));
-    startGame(scaled, scaledEnv, builtIn ? QStringList() : QStringList{file});
-    QVERIFY(scaled.waitForStarted());
-    const QString window =
-        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
-    QVERIFY(!window.isEmpty());
+    QString window;
+    startOnX(scaled, window, scaledEnv, builtIn ? QStringList() : QStringList{file});
+    if (QTest::currentTestFailed())
+        return;
     // The photo is decoded after the window shows: looked at until it is
     // there, or for ten seconds.
     tivra::testing::Sharpness seen{};
@@ -750,8 +863,7 @@ void EndToEndTest::showsTheScreensOwnPixelsWhenScaled() {
         },
         10000);
     QVERIFY2(sharp, qPrintable(seen.describe()));
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "F4"});
+    pressOn(window, {"F4"});
     QVERIFY(scaled.waitForFinished(5000));
 }
 
@@ -764,15 +876,14 @@ void EndToEndTest::endsAtOnceWithAStalledSoundServer() {
     stalled.insert("LD_LIBRARY_PATH", QStringLiteral(TIVRA_STALLED_SOUND_DIR));
     stalled.insert("TIVRA_STALLED_SOUND_LOG", log);
     QProcess player;
-    startGame(player, stalled);
-    QVERIFY(player.waitForStarted());
     auto stop = qScopeGuard([&] {
         player.kill();
         player.waitForFinished();
     });
-    const QString window =
-        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
-    QVERIFY(!window.isEmpty());
+    QString window;
+    startOnX(player, window, stalled);
+    if (QTest::currentTestFailed())
+        return;
     xdotool({"windowfocus", "--sync", window});
     const QImage startup = windowShown({}, 200, clientTop);
     QVERIFY(layout.ComputeLayout(kScreen.width(), kScreen.height() - clientTop, 400, 339, 4));
@@ -788,7 +899,7 @@ void EndToEndTest::endsAtOnceWithAStalledSoundServer() {
     const QPoint slot = screenPoint(kSource, 0, 0);
     const QPoint cell = screenPoint(kReceiving, 0, 0);
     for (int i = 0; i < 10 && !soundCalls().contains("play"); ++i) {
-        const QRgb piece = pixelAt(screenshot(), kSource, 0, 0);
+        const QRgb piece = pixelAt(settledScreen(), kSource, 0, 0);
         xdotool({"mousemove", "--sync", QString::number(slot.x()), QString::number(slot.y()),
                  "click", "3"});
         QTRY_COMPARE_WITH_TIMEOUT(pixelAt(screenshot(), kReceiving, 0, 0), piece, 2000);
@@ -806,7 +917,7 @@ void EndToEndTest::endsAtOnceWithAStalledSoundServer() {
     clientTop = 0;
 }
 
-void EndToEndTest::startOnSway(const QString& mode, QProcess& player) {
+void EndToEndTest::startOnSway(const QString& mode, QProcess& player, SwayWindow& window) {
     sway = std::make_unique<SwayDesktop>();
     QVERIFY(sway->start(mode, env));
     env = sway->clientEnv();
@@ -815,6 +926,7 @@ void EndToEndTest::startOnSway(const QString& mode, QProcess& player) {
     startGame(player, env);
     QVERIFY(player.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Have fun!"), 10000);
+    window = placedOnSway("Have fun!");
 }
 
 void EndToEndTest::stopSway(QProcess& player) {
@@ -828,6 +940,33 @@ void EndToEndTest::stopSway(QProcess& player) {
     env.insert("QT_QPA_PLATFORM", "xcb");
     clientLeft = 0;
     clientTop = 0;
+}
+
+SwayWindow EndToEndTest::placedOnSway(const QString& title) {
+    SwayWindow window;
+    QImage shot;
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+            const SwayWindow before = window;
+            const QImage shotBefore = shot;
+            const auto windows = sway->windows();
+            if (windows.count(title) == 0)
+                return false;
+            window = windows.at(title);
+            shot = screenshot();
+            return !window.client.isEmpty() && paintedTo(window.client)(shot) && window == before &&
+                   shot == shotBefore;
+        },
+        10000)); // the caller checks where it is
+    return window;
+}
+
+void EndToEndTest::checkFloatingOver(std::map<QString, SwayWindow> windows, const QRect& main) {
+    QVERIFY(windows["Optiuni"].floating);
+    QCOMPARE(windows["Optiuni"].client.size(), QSize(254, 93));
+    QVERIFY(windows["Ajutor"].floating);
+    QCOMPARE(windows["Ajutor"].client.size(), QSize(312, 213));
+    QCOMPARE(windows["Have fun!"].whole, main); // not shared with them
 }
 
 void EndToEndTest::findBoard(const QImage& shot, const QRect& client) {
@@ -853,12 +992,11 @@ void EndToEndTest::findBoard(const QImage& shot, const QRect& client) {
 void EndToEndTest::fitsAStackingWaylandDesktop() {
     QProcess player;
     auto stop = qScopeGuard([&] { stopSway(player); });
-    startOnSway("floating", player);
+    SwayWindow window;
+    startOnSway("floating", player, window);
     if (QTest::currentTestFailed())
         return;
-    QTest::qWait(300);
     const QRect free = sway->freeArea();
-    const SwayWindow window = sway->windows().at("Have fun!");
     QVERIFY(window.floating);
     // Known by its desktop entry, for the desktop's name and icon of it.
     QCOMPARE(window.appId, QStringLiteral("io.tivra.Tivra"));
@@ -902,30 +1040,26 @@ void EndToEndTest::fitsAStackingWaylandDesktop() {
 void EndToEndTest::floatsItsWindowsOnATilingWaylandDesktop() {
     QProcess player;
     auto stop = qScopeGuard([&] { stopSway(player); });
-    startOnSway("tiling", player);
+    SwayWindow window;
+    startOnSway("tiling", player, window);
     if (QTest::currentTestFailed())
         return;
-    QTest::qWait(300);
-    const SwayWindow window = sway->windows().at("Have fun!");
     QVERIFY(!window.floating);
     QCOMPARE(window.whole, sway->freeArea());
     findBoard(screenOnce(paintedTo(window.client), "wayland-tiled"), window.client);
 
     wtype({"F3"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
-    QVERIFY(sway->focus("Have fun!"));
+    QVERIFY(focusBackFrom("Optiuni"));
     wtype({"F1"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
-    QTest::qWait(300);
-    screenshot("wayland-tiled-windows");
-    const auto windows = sway->windows();
-    QVERIFY(windows.at("Optiuni").floating);
-    QCOMPARE(windows.at("Optiuni").client.size(), QSize(254, 93));
-    QVERIFY(windows.at("Ajutor").floating);
-    QCOMPARE(windows.at("Ajutor").client.size(), QSize(312, 213));
-    QCOMPARE(windows.at("Have fun!").whole, window.whole); // not shared with them
+    QTRY_VERIFY_WITH_TIMEOUT(sway->windows().at("Ajutor").floating, 5000);
+    settledScreen("wayland-tiled-windows");
+    checkFloatingOver(sway->windows(), window.whole);
+    if (QTest::currentTestFailed())
+        return;
 
-    QVERIFY(sway->focus("Have fun!"));
+    QVERIFY(focusBackFrom("Ajutor"));
     wtype({"F4"});
     QVERIFY(player.waitForFinished(5000));
     QCOMPARE(player.exitCode(), 0);
@@ -938,32 +1072,25 @@ void EndToEndTest::floatsItsWindowsOnATilingX11Desktop() {
     I3Desktop i3;
     QVERIFY(i3.start(env, work.path()));
     QProcess game;
-    startGame(game, env);
-    QVERIFY(game.waitForStarted());
-    const QString window =
-        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
-    QVERIFY(!window.isEmpty());
+    QString window;
+    startOnX(game, window, env);
+    if (QTest::currentTestFailed())
+        return;
     QTRY_COMPARE_WITH_TIMEOUT(i3.windows()["Have fun!"].whole, QRect(QPoint(0, 0), kScreen), 5000);
     const QRect client = i3.windows()["Have fun!"].client;
     screenOnce(paintedTo(client), "i3-tiled");
 
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "F3"});
+    pressOn(window, {"F3"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Optiuni"), 5000);
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "F1"});
+    pressOn(window, {"F1"});
     QTRY_VERIFY_WITH_TIMEOUT(windowExists("Ajutor"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(i3.windows()["Ajutor"].floating, 5000);
-    screenshot("i3-tiled-windows");
-    auto windows = i3.windows();
-    QVERIFY(windows["Optiuni"].floating);
-    QCOMPARE(windows["Optiuni"].client.size(), QSize(254, 93));
-    QVERIFY(windows["Ajutor"].floating);
-    QCOMPARE(windows["Ajutor"].client.size(), QSize(312, 213));
-    QCOMPARE(windows["Have fun!"].whole, QRect(QPoint(0, 0), kScreen)); // not shared with them
+    settledScreen("i3-tiled-windows");
+    checkFloatingOver(i3.windows(), QRect(QPoint(0, 0), kScreen));
+    if (QTest::currentTestFailed())
+        return;
 
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "F4"});
+    pressOn(window, {"F4"});
     QVERIFY(game.waitForFinished(5000));
     QCOMPARE(game.exitCode(), 0);
 }
@@ -975,11 +1102,10 @@ void EndToEndTest::survivesGrowingPastTheScreenWithAPhoto() {
     const QString photo = work.filePath("large.jpg");
     QVERIFY(tivra::testing::codedPicture(3000, 2250).save(photo, "JPG"));
     QProcess game;
-    startGame(game, env, {photo});
-    QVERIFY(game.waitForStarted());
-    const QString window =
-        run({"xdotool", "search", "--sync", "--name", "^Have fun!$"}).section('\n', 0, 0);
-    QVERIFY(!window.isEmpty());
+    QString window;
+    startOnX(game, window, env, {photo});
+    if (QTest::currentTestFailed())
+        return;
     screenOnce(paintedTo(QRect(QPoint(0, 0), kScreen - QSize(1, 1))), "photo");
     for (int i = 0; i < 12; ++i) {
         xdotool({"windowsize", window, QString::number(kScreen.width() - 100 + (i % 4) * 120),

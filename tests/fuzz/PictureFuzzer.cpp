@@ -3,6 +3,8 @@
 // its answer read back as the game reads it. The same bytes are also read as
 // a helper's answer, which must never take the game down. The first byte
 // picks the grid size and the file ending the bytes arrive under.
+#include "SeededRandom.h"
+#include "WiredBoard.h"
 #include "paint/BoardPainter.h"
 #include "picture/DecodeAnswer.h"
 #include "picture/PictureLoader.h"
@@ -11,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <random>
 
 using namespace tivra;
 
@@ -58,19 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The board for that picture, refused as the game refuses it when its
     // cells would vanish.
     const QSize client(800, 600);
-    Puzzle puzzle;
+    tivra::testing::WiredBoard board(client, *result.picture);
+    Puzzle& puzzle = board.puzzle;
     if (!puzzle.ComputeLayout(client.width(), client.height(), result.picture->ScaleWidth(),
                               result.picture->ScaleHeight(), 10))
         return 0;
-    BoardSurfaces surfaces;
-    BoardPainter painter(puzzle, surfaces);
-    surfaces.window.resize(client);
-    surfaces.Picture2.resize(client);
-    surfaces.Picture1 = *result.picture;
-    painter.SetupBoard(divisions);
-    painter.DrawCursor();
-    std::mt19937 gen(static_cast<unsigned>(size));
-    puzzle.ShuffleBoard([&] { return static_cast<float>(gen() >> 8) / 16777216.0f; });
+    board.painter.SetupBoard(divisions);
+    board.painter.DrawCursor();
+    tivra::testing::SeededRandom random(static_cast<unsigned>(size));
+    puzzle.ShuffleBoard(random.fractions());
     const CellRec& slot = puzzle.Board(kSource, 1, 1);
     puzzle.TakePiece(slot.X + 1, slot.Y + 1);
     const CellRec& cell = puzzle.Board(kReceiving, 0, 0);

@@ -1,10 +1,11 @@
 #include "BoardPixels.h"
+#include "SeededRandom.h"
+#include "WiredBoard.h"
 #include "paint/BoardPainter.h"
 #include "paint/DevicePixels.h"
 
 #include <QTest>
 #include <cmath>
-#include <random>
 
 using namespace tivra;
 using tivra::testing::boardFault;
@@ -23,16 +24,9 @@ struct RecordingObserver : SurfaceObserver {
     void surfaceVisibilityChanged(bool) override {}
 };
 
-struct Game {
-    Puzzle puzzle;
-    BoardSurfaces surfaces;
-    BoardPainter painter{puzzle, surfaces};
-
-    Game(QSize client, const QImage& picture) {
-        surfaces.window.resize(client);
-        surfaces.Picture2.resize(client);
-        surfaces.Picture1 = {picture, picture.size()};
-    }
+// A board on a picture of its own, that counts the pixels it shows.
+struct Game : tivra::testing::WiredBoard {
+    Game(QSize client, const QImage& picture) : WiredBoard(client, {picture, picture.size()}) {}
 
     int countPixels(QRgb colour) const {
         return tivra::testing::countColour(surfaces.window.image(), colour);
@@ -149,7 +143,7 @@ void PaintTest::gridOutlineIsEveryBoxOutline() {
 // one that stores them all, whatever is drawn where, and reports every
 // pixel that changes.
 void PaintTest::partStoredSurfaceShowsEveryPixel() {
-    std::mt19937 random(20261208);
+    tivra::testing::SeededRandom random(20261208);
     const QSize size(64, 48);
     const QRgb colours[] = {qRgb(255, 128, 0), qRgb(0, 0, 0), qRgb(0, 0, 255), qRgb(5, 6, 7)};
     int outlinesUnstored = 0;
@@ -165,7 +159,7 @@ void PaintTest::partStoredSurfaceShowsEveryPixel() {
         QImage before = part.image();
         std::vector<Lattice> outlines;
         for (int step = 0; step < 16; ++step) {
-            auto any = [&](int below) { return static_cast<int>(random() % below); };
+            auto any = [&](int limit) { return random.below(limit); };
             // Outlines from a few places and sizes, so that some are drawn
             // again over themselves and over each other.
             const bool onGrid = any(2) == 0;
@@ -367,22 +361,21 @@ void PaintTest::piecesKeepTheirPixels() {
     QVERIFY(game.painter.SetupBoard(divisions));
     game.painter.DrawCursor();
     const QImage homes = homeGrid(p, game.surfaces.window);
-    std::mt19937 gen(static_cast<unsigned>(divisions * 1000 + client.width()));
-    auto rnd = [&] { return static_cast<float>(gen() >> 8) / 16777216.0f; };
-    p.ShuffleBoard(rnd);
+    tivra::testing::SeededRandom random(static_cast<unsigned>(divisions * 1000 + client.width()));
+    p.ShuffleBoard(random.fractions());
     QCOMPARE(boardFault(p, game.surfaces.window, homes), QString());
     QCOMPARE(referenceFault(p, game.surfaces.Picture2, homes), QString());
 
     const int n = p.gridSize();
-    auto pick = [&](int limit) { return static_cast<int>(gen() % static_cast<unsigned>(limit)); };
     for (int move = 0; move < 150; ++move) {
-        p.CursorCol = static_cast<std::int16_t>(pick(n));
-        p.CursorRow = static_cast<std::int16_t>(pick(n));
+        p.CursorCol = static_cast<std::int16_t>(random.below(n));
+        p.CursorRow = static_cast<std::int16_t>(random.below(n));
         game.painter.DrawCursor();
-        const int side = pick(2);
-        const CellRec& target = p.Board(side == 0 ? kSource : kReceiving, pick(n), pick(n));
-        const int x = target.X + 1 + pick(std::max(1, p.CellWidth - 1));
-        const int y = target.Y + 1 + pick(std::max(1, p.CellHeight - 1));
+        const int side = random.below(2);
+        const CellRec& target =
+            p.Board(side == 0 ? kSource : kReceiving, random.below(n), random.below(n));
+        const int x = target.X + 1 + random.below(std::max(1, p.CellWidth - 1));
+        const int y = target.Y + 1 + random.below(std::max(1, p.CellHeight - 1));
         if (side == 0 && p.Board(kReceiving, p.CursorCol, p.CursorRow).Full == kFalse)
             p.TakePiece(x, y);
         else if (side == 1 && p.freeSlotEmpty())
@@ -398,8 +391,8 @@ void PaintTest::resizeDuringAGameKeepsEveryPiece() {
     Puzzle& p = game.puzzle;
     game.painter.SetupBoard(5);
     game.painter.DrawCursor();
-    std::mt19937 gen(99);
-    p.ShuffleBoard([&] { return static_cast<float>(gen() >> 8) / 16777216.0f; });
+    tivra::testing::SeededRandom random(99);
+    p.ShuffleBoard(random.fractions());
     p.CursorCol = 2;
     p.TakePiece(p.Board(kSource, 3, 1).X + 4, p.Board(kSource, 3, 1).Y + 4);
     p.CursorCol = 4;

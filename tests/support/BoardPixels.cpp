@@ -1,7 +1,6 @@
 #include "BoardPixels.h"
+#include "WiredBoard.h"
 #include "paint/DevicePixels.h"
-
-#include "paint/BoardPainter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,19 +25,23 @@ QImage homeGrid(const Puzzle& puzzle, const Surface& window) {
                                n * puzzle.CellHeight + 1);
 }
 
-FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divisions) {
+std::optional<Puzzle> layoutFor(QSize client, QSize picture, int divisions) {
     Puzzle puzzle;
-    BoardSurfaces surfaces;
-    BoardPainter painter(puzzle, surfaces);
-    surfaces.window.resize(client);
-    surfaces.Picture2.resize(client - QSize(4, 4)); // inside its sunken frame
-    surfaces.Picture1 = picture;
-    painter.SetupBoard(divisions);
+    if (!puzzle.ComputeLayout(client.width(), client.height(), picture.width(), picture.height(),
+                              divisions))
+        return std::nullopt;
+    puzzle.InitCells();
+    return puzzle;
+}
+
+FreshBoard paintFreshBoard(const LoadedPicture& picture, QSize client, int divisions) {
+    WiredBoard board(client, picture, client - QSize(4, 4)); // the picture in its sunken frame
+    board.painter.SetupBoard(divisions);
     FreshBoard fresh;
-    fresh.idle = surfaces.window.image().copy();
-    fresh.reference = surfaces.Picture2.image().copy();
-    painter.DrawCursor();
-    fresh.homes = homeGrid(puzzle, surfaces.window);
+    fresh.idle = board.surfaces.window.image().copy();
+    fresh.reference = board.surfaces.Picture2.image().copy();
+    board.painter.DrawCursor();
+    fresh.homes = homeGrid(board.puzzle, board.surfaces.window);
     return fresh;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QString>
+#include <optional>
 
 namespace tivra::testing {
 
@@ -15,6 +16,10 @@ QImage codedPicture(int width, int height);
 // The source grid as New Game leaves it before the shuffle: every piece at
 // home, outlines drawn. Pieces are cut from this.
 QImage homeGrid(const Puzzle& puzzle, const Surface& window);
+
+// The layout a board must have on a client of this size for a picture of
+// this size, its cells placed; none when they would be too small.
+std::optional<Puzzle> layoutFor(QSize client, QSize picture, int divisions = 4);
 
 // A board painted afresh for a picture, client size and grid size: the idle
 // board, its reference picture, and the pieces' home grid.

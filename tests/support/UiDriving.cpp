@@ -10,11 +10,13 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 #include <QWindow>
 
 namespace tivra::testing {
@@ -89,6 +91,10 @@ MessageBoxAnswerer::MessageBoxAnswerer() : watch_(new Watch) {
 
 MessageBoxAnswerer::~MessageBoxAnswerer() {
     delete watch_;
+}
+
+QImage grabbed(QWidget& widget) {
+    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 QPoint slotOf(const Puzzle& puzzle, int col, int row) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QPointF>
 #include <QString>
@@ -9,6 +10,7 @@
 
 class Form1;
 class QScrollBar;
+class QWidget;
 namespace tivra {
 class Puzzle;
 }
@@ -63,6 +65,9 @@ private:
     Watch* watch_;
     int answered_ = 0;
 };
+
+// What a widget shows, grabbed from it, in the board surfaces' format.
+QImage grabbed(QWidget& widget);
 
 // Where piece (col, row) lies on the source grid; (-1, -1) when it is not
 // there.

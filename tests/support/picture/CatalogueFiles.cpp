@@ -103,12 +103,11 @@ QByteArray topDownBitmap(const QImage& picture) {
     return flipped;
 }
 
-// A smooth scene, as a camera's picture is.
-QImage scene(int width, int height) {
+QImage scene(int width, int height, int blue) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, 90));
+            image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, blue));
     return image;
 }
 

@@ -35,8 +35,9 @@ QByteArray strayBytesBeforeAMarker(const QByteArray& jpeg);
 // A bitmap stored top-down: a negative height, the first row first.
 QByteArray topDownBitmap(const QImage& picture);
 
-// A smooth scene, as a camera's picture is.
-QImage scene(int width, int height);
+// A smooth scene, as a camera's picture is: red grows across it and green
+// down it, over a steady blue.
+QImage scene(int width, int height, int blue = 90);
 
 // A 24-bit uncompressed TGA 2.0, bottom-up as most are: a format with no
 // magic number at its start, which the icon reader mistakes for a cursor by

@@ -1,7 +1,7 @@
 #include "TestFiles.h"
+#include "SeededRandom.h"
 
 #include <QBuffer>
-#include <random>
 
 namespace tivra::testing {
 
@@ -14,10 +14,10 @@ QByteArray encoded(const QImage& image, const char* format) {
 }
 
 QByteArray randomBytes(int count, unsigned seed) {
-    std::mt19937 gen(seed);
+    SeededRandom random(seed);
     QByteArray bytes(count, '\0');
     for (char& byte : bytes)
-        byte = static_cast<char>(gen() & 0xFF);
+        byte = static_cast<char>(random.bits() & 0xFF);
     return bytes;
 }
 
