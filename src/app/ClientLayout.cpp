@@ -30,6 +30,11 @@ ClientLayout::ClientLayout(QWidget* window, SurfaceView* client, SurfaceView* re
     reference_->setSunkenFrame(kPictureFrame);
     connect(client_, &SurfaceView::resized, this, &ClientLayout::clientResized);
     connect(client_, &SurfaceView::aboutToPaint, this, &ClientLayout::layOutFirstFrame);
+    // Moved to a screen of another ratio, the board is drawn again for it,
+    // whichever view is painted first: under the whole picture only the
+    // reference view is.
+    for (SurfaceView* view : {client_, reference_})
+        connect(view, &SurfaceView::ratioChanged, this, [this] { clientResized(client_->size()); });
 }
 
 void ClientLayout::clientResized(QSize size) {

@@ -78,8 +78,7 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
     const double ratio = surface_.ratio();
     if (devicePixelRatioF() != ratio) {
         // Moved to a screen of another ratio: the board is drawn again for it.
-        QMetaObject::invokeMethod(
-            this, [this] { emit resized(size()); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &SurfaceView::ratioChanged, Qt::QueuedConnection);
     }
     const QRect area = event->rect().intersected(inside);
     painter.setClipRect(area);

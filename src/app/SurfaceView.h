@@ -24,6 +24,8 @@ signals:
     void keyPressed(int keyCode);
     void mousePressed(int button, float x, float y);
     void resized(QSize size);
+    // Painted on a screen of another ratio than its surface's: moved there.
+    void ratioChanged();
     // Just before the view draws its surface, which may still be drawn then.
     void aboutToPaint();
 

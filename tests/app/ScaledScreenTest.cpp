@@ -396,6 +396,15 @@ void ScaledScreenTest::movingToAScreenOfAnotherRatioKeepsTheGame() {
     QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(6000, 4000));
     QVERIFY(form->surfaces().Picture1.image.width() >= onDevice(p.BoardWidth, 2.0) - 1);
     QVERIFY(form->surfaces().Picture1.image.width() > decodedWidth);
+
+    // Back, with the whole picture over the board: both follow the screen.
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    QVERIFY(form->surfaces().Picture2.Visible());
+    form->move(screenNamed(QStringLiteral("plain"))->geometry().topLeft());
+    QTRY_COMPARE(form->surfaces().window.ratio(), 1.0);
+    QCOMPARE(form->surfaces().window.size(), client);
+    QCOMPARE(form->surfaces().Picture2.size(), client - QSize(4, 4));
+    QCOMPARE(tivra::testing::tableState(p), before);
 }
 
 // Moved to a larger screen of the same ratio, and grown to it, the photo is

@@ -342,12 +342,8 @@ void SoakTest::moveToAnotherScreen() {
     form->move(to->geometry().topLeft() + QPoint(pick(40), pick(40)));
     if (!QTest::qWaitFor([&] { return form->screen() == to; }))
         qFatal("the window did not reach screen %s", qPrintable(to->name()));
-    // The board is drawn again for a new ratio when it is next painted.
-    // Under the whole picture it is not painted, and keeps the old screen's
-    // ratio until the picture is hidden: the player hides it here, and the
-    // board must then follow.
-    if (form->surfaces().Picture2.Visible() && form->surfaces().window.ratio() != ratio())
-        shortcut(Qt::Key_F9);
+    // The board is drawn again for a new ratio when it is next painted,
+    // under the whole picture too.
     // A photo the new screen needs decoded again is awaited first.
     auto drawnForTheScreen = [&] { return form->surfaces().window.ratio() == ratio(); };
     if (!QTest::qWaitFor([&] { return form->pictureLoading().busy() || drawnForTheScreen(); }))
