@@ -642,21 +642,29 @@ void Form1Test::commandLinePhotoIsTheFirstFrame() {
     junk.close();
     auto restore = qScopeGuard([] { qunsetenv("TIVRA_MISBEHAVE"); });
 
+    // The window as the program makes it: the photo asked of `started`
+    // before the window is made.
+    auto openAskingEarly = [&](const QString& program,
+                               std::unique_ptr<tivra::DecoderProcess> started) {
+        AskedPicture asked =
+            askForStartPicture(program, std::move(started), photo, QStringLiteral("opened.png"));
+        form = std::make_unique<Form1>();
+        form->setDecodeHelper(program);
+        form->pictureLoading().takeAsked(std::move(asked));
+    };
     std::map<QByteArray, QSize> decodedLate;
     // Asked of the helper as the window opens, or, as the program does,
     // before the window is made, of a helper started before that.
     for (const bool early : {false, true})
         for (const char* helper : {TIVRA_DECODE_HELPER, TIVRA_MISBEHAVING_DECODER}) {
             qputenv("TIVRA_MISBEHAVE", "slow");
-            AskedPicture asked;
-            if (early)
-                asked = askForStartPicture(
-                    QString::fromLatin1(helper),
-                    std::make_unique<tivra::DecoderProcess>(QString::fromLatin1(helper)), photo,
-                    QStringLiteral("opened.png"));
-            form = std::make_unique<Form1>();
-            form->setDecodeHelper(QString::fromLatin1(helper));
-            form->pictureLoading().takeAsked(std::move(asked));
+            const QString program = QString::fromLatin1(helper);
+            if (early) {
+                openAskingEarly(program, std::make_unique<tivra::DecoderProcess>(program));
+            } else {
+                form = std::make_unique<Form1>();
+                form->setDecodeHelper(program);
+            }
             // What each frame is about to show: nothing yet, or the photo's board.
             QStringList frames;
             connect(form->clientArea(), &SurfaceView::aboutToPaint, form.get(), [&] {
@@ -686,15 +694,19 @@ void Form1Test::commandLinePhotoIsTheFirstFrame() {
             form.reset();
         }
 
+    // Refused: the built-in picture stays, and the message names the file.
+    SeenMessage seen;
+    auto refused = [&](const QString& file, const QString& named) {
+        answerNextMessageBox(&seen);
+        tivra::testing::showWithPicture(*form, file, 20000);
+        QTRY_VERIFY(form->isVisible());
+        QTRY_VERIFY(seen.text.contains(named));
+        QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
+        QCOMPARE(fault(), QString());
+    };
     form = std::make_unique<Form1>();
     form->setDecodeHelper(QStringLiteral(TIVRA_DECODE_HELPER));
-    SeenMessage seen;
-    answerNextMessageBox(&seen);
-    tivra::testing::showWithPicture(*form, broken, 20000);
-    QTRY_VERIFY(form->isVisible());
-    QTRY_VERIFY(seen.text.contains(QStringLiteral("broken.jpg")));
-    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
-    QCOMPARE(fault(), QString());
+    refused(broken, QStringLiteral("broken.jpg"));
 
     // A helper started before the window that the system killed meanwhile
     // is replaced: the photo still comes.
@@ -702,11 +714,7 @@ void Form1Test::commandLinePhotoIsTheFirstFrame() {
     auto killed = std::make_unique<tivra::DecoderProcess>(QStringLiteral(TIVRA_DECODE_HELPER));
     ::kill(killed->processId(), SIGKILL);
     QTRY_VERIFY(!killed->waiting());
-    AskedPicture replaced =
-        askForStartPicture(QStringLiteral(TIVRA_DECODE_HELPER), std::move(killed), photo,
-                           QStringLiteral("opened.png"));
-    form = std::make_unique<Form1>();
-    form->pictureLoading().takeAsked(std::move(replaced));
+    openAskingEarly(QStringLiteral(TIVRA_DECODE_HELPER), std::move(killed));
     tivra::testing::showWithPicture(*form, photo, 20000);
     QTRY_COMPARE(form->surfaces().Picture1.pixelSize, QSize(900, 600));
     QCOMPARE(fault(), QString());
@@ -714,18 +722,8 @@ void Form1Test::commandLinePhotoIsTheFirstFrame() {
     // A helper that could not start before the window: the same message.
     form.reset();
     const QString missing = dir.filePath(QStringLiteral("no-such-helper"));
-    AskedPicture asked =
-        askForStartPicture(missing, std::make_unique<tivra::DecoderProcess>(missing), photo,
-                           QStringLiteral("opened.png"));
-    form = std::make_unique<Form1>();
-    form->setDecodeHelper(missing);
-    form->pictureLoading().takeAsked(std::move(asked));
-    answerNextMessageBox(&seen);
-    tivra::testing::showWithPicture(*form, photo, 20000);
-    QTRY_VERIFY(form->isVisible());
-    QTRY_VERIFY(seen.text.contains(QStringLiteral("opened.png")));
-    QCOMPARE(form->surfaces().Picture1.pixelSize, QSize(400, 339));
-    QCOMPARE(fault(), QString());
+    openAskingEarly(missing, std::make_unique<tivra::DecoderProcess>(missing));
+    refused(photo, QStringLiteral("opened.png"));
 }
 
 void Form1Test::idleResizeKeepsTheGridOnScreen() {
