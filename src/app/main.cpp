@@ -61,8 +61,8 @@ void acceptQtOptions(QCommandLineParser& parser) {
 }
 
 // --help, --version and unknown options are answered before any window
-// system is opened, so they work without a display. True when a picture is
-// named.
+// system is opened, so they work without a display. True when one picture
+// is named.
 bool answerInformationOptions(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -80,7 +80,7 @@ bool answerInformationOptions(int argc, char** argv) {
         std::printf("tivra %s\n", TIVRA_VERSION);
         std::exit(0);
     }
-    return !line.parser.positionalArguments().isEmpty();
+    return line.parser.positionalArguments().size() == 1;
 }
 
 // The picture named on the command line, if any, as an absolute path.
